@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds Keylume and runs every test: installs what is missing, configures, builds, runs ctest.
+# Usage: scripts/test.sh            (the default preset)
+#        scripts/test.sh asan|tsan  (the sanitizer presets)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+scripts/install-deps.sh
+cmake --preset "$preset"
+cmake --build --preset "$preset"
+ctest --preset "$preset"
