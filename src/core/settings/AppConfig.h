@@ -6,6 +6,10 @@
 #include <string_view>
 #include <vector>
 
+namespace pugi {
+class xml_document;
+}
+
 namespace keylume {
 
 // A media key that can be given to a key.
@@ -60,6 +64,9 @@ class AppConfig {
     bool Load(const std::filesystem::path& path);
     // The same reading from bytes already in memory.
     bool LoadFromText(std::string_view xml);
+
+  private:
+    void Read(const pugi::xml_document& doc);
 };
 
 // The process-wide instance, created on first use.

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace pugi {
+class xml_document;
+}
+
 namespace keylume {
 
 // The settings of one lighting effect. The byte order is the payload order of the stored-form
@@ -57,7 +61,7 @@ class LedEffectStore {
     std::filesystem::path Path() const;
 
   private:
-    bool Parse(const void* data, std::size_t size);
+    bool Finish(bool parsed, const pugi::xml_document& doc);
     int IndexOf(int index) const;
 
     mutable std::mutex mutex_;

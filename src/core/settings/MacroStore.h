@@ -7,6 +7,10 @@
 
 #include "core/settings/MacroGroup.h"
 
+namespace pugi {
+class xml_document;
+}
+
 namespace keylume {
 
 // The macro library and the key-function editor's current choices, kept in macro.xml. The editor
@@ -66,7 +70,7 @@ class MacroStore {
     const std::filesystem::path& Path() const { return path_; }
 
   private:
-    bool Parse(const void* data, std::size_t size);
+    bool Finish(bool parsed, const pugi::xml_document& doc);
 
     std::filesystem::path path_;
 };

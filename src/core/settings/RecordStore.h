@@ -10,6 +10,10 @@
 
 #include "core/settings/KeyRecord.h"
 
+namespace pugi {
+class xml_document;
+}
+
 namespace keylume {
 
 // The key bindings in force, kept in record.xml. The list is immutable once published: every
@@ -48,7 +52,7 @@ class RecordStore {
     std::filesystem::path Path() const;
 
   private:
-    bool Parse(const void* data, std::size_t size);
+    bool Finish(bool parsed, const pugi::xml_document& doc);
     void Publish(std::shared_ptr<const List> list);
 
     mutable std::mutex mutex_;

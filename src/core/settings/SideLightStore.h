@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+namespace pugi {
+class xml_document;
+}
+
 namespace keylume {
 
 // One side-light mode's byte: the level 0..7 in the high nibble. The low nibble is not the store's;
@@ -56,7 +60,7 @@ class SideLightStore {
     const std::filesystem::path& Path() const { return path_; }
 
   private:
-    bool Parse(const void* data, std::size_t size);
+    bool Finish(bool parsed, const pugi::xml_document& doc);
     void ResetValues();
     int IndexOf(int index) const;
 
