@@ -9,6 +9,7 @@ packages=(
   libhidapi-dev libudev-dev libevdev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk imagemagick
+  qemu-system-x86 busybox-static cpio xz-utils
 )
 
 missing=()
