@@ -7,7 +7,7 @@ namespace keylume::platform {
 namespace {
 
 class SteadyClock final : public Clock {
-public:
+  public:
     std::chrono::steady_clock::time_point Now() const override {
         return std::chrono::steady_clock::now();
     }

@@ -8,7 +8,7 @@ namespace keylume::platform {
 // Port: monotonic time. Never goes back, is not moved by changes of the wall clock.
 // Threads: any. Failure: none.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::chrono::steady_clock::time_point Now() const = 0;
     // Blocks the calling thread for `duration` (a controllable clock may just advance).

@@ -26,7 +26,7 @@ struct DeviceBroadcast {
 // Threads: SetListener and DispatchPending on the UI thread only.
 // Failure: a backend that cannot watch the system returns -1 from NotifyFd and never dispatches.
 class DeviceBroadcasts {
-public:
+  public:
     using Listener = std::function<void(const DeviceBroadcast&)>;
 
     virtual ~DeviceBroadcasts() = default;

@@ -12,14 +12,16 @@ void Event::Set() {
         std::lock_guard lock(mutex_);
         set_ = true;
         wakers.reserve(wakers_.size());
-        for (auto& entry : wakers_) wakers.push_back(entry.second);
+        for (auto& entry : wakers_)
+            wakers.push_back(entry.second);
     }
     if (mode_ == Reset::Manual) {
         cv_.notify_all();
     } else {
         cv_.notify_one();
     }
-    for (auto& waker : wakers) waker();
+    for (auto& waker : wakers)
+        waker();
 }
 
 void Event::ResetEvent() {
@@ -34,14 +36,24 @@ Event::WaitResult Event::Wait(std::chrono::milliseconds timeout) {
     } else if (!cv_.wait_for(lock, timeout, [this] { return set_; })) {
         return WaitResult::TimedOut;
     }
+    if (mode_ == Reset::Auto)
+        set_ = false;
+    return WaitResult::Signalled;
+}
+
+Event::WaitResult Event::WaitUntil(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    if (!cv_.wait_until(lock, deadline, [this] { return set_; })) return WaitResult::TimedOut;
     if (mode_ == Reset::Auto) set_ = false;
     return WaitResult::Signalled;
 }
 
 bool Event::TryConsume() {
     std::lock_guard lock(mutex_);
-    if (!set_) return false;
-    if (mode_ == Reset::Auto) set_ = false;
+    if (!set_)
+        return false;
+    if (mode_ == Reset::Auto)
+        set_ = false;
     return true;
 }
 

@@ -16,7 +16,7 @@ namespace keylume::platform {
 // descriptor, say) can subscribe a waker that runs on every Set, so one event can end a wait on a
 // device as well as a wait on the event itself.
 class Event {
-public:
+  public:
     enum class Reset { Manual, Auto };
     enum class WaitResult { Signalled, TimedOut };
 
@@ -31,6 +31,8 @@ public:
     // An auto-reset event is cleared by the wait it lets through.
     WaitResult Wait(std::chrono::milliseconds timeout);
     WaitResult Wait() { return Wait(std::chrono::milliseconds(-1)); }
+    // Waits until the event is set or the monotonic clock reaches `deadline`.
+    WaitResult WaitUntil(std::chrono::steady_clock::time_point deadline);
 
     // True when set; an auto-reset event is cleared by the call that sees it set.
     bool TryConsume();
@@ -44,7 +46,7 @@ public:
     WakerId Subscribe(std::function<void()> waker);
     void Unsubscribe(WakerId id);
 
-private:
+  private:
     const Reset mode_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;

@@ -11,10 +11,10 @@ namespace keylume::platform {
 
 // How a control request ended.
 enum class ControlOutcome {
-    Failed,               // refused at once (bad handle, unknown code, device gone)
-    CompletedAtOnce,      // finished without going pending
-    Completed,            // went pending, then finished; the output is filled
-    Aborted,              // went pending, then the abort event ended the wait; the request is cancelled
+    Failed,           // refused at once (bad handle, unknown code, device gone)
+    CompletedAtOnce,  // finished without going pending
+    Completed,        // went pending, then finished; the output is filled
+    Aborted,          // went pending, then the abort event ended the wait; the request is cancelled
 };
 
 // Port: one open handle on the keyboard filter's control device ("\\.\vhidflt").
@@ -24,7 +24,7 @@ enum class ControlOutcome {
 // Threads: Control may run on one thread while CancelIo runs on another. The handle is destroyed
 // only when no Control call on it is running.
 class FilterHandle {
-public:
+  public:
     virtual ~FilterHandle() = default;
 
     // Issues request `code` with `input`, waiting without time limit until it completes or `abort`
@@ -39,7 +39,7 @@ public:
 // Port: opens the filter's control device. Returns null when the filter is not there.
 // Threads: any.
 class FilterDevice {
-public:
+  public:
     virtual ~FilterDevice() = default;
     virtual std::unique_ptr<FilterHandle> Open(std::string_view path, std::uint32_t access) = 0;
 };

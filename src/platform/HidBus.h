@@ -41,7 +41,7 @@ inline constexpr std::uint32_t kShareWrite = 2u;
 // Failure: false or 0; the interface may have gone away at any moment (unplugged), after which
 // every call fails at once.
 class HidPort {
-public:
+  public:
     virtual ~HidPort() = default;
 
     virtual bool GetAttributes(HidAttributes& out) = 0;
@@ -70,7 +70,7 @@ public:
 // Threads: any. Failure: an empty list; Open returns null when the path is not present or cannot
 // be opened with the access asked for.
 class HidBus {
-public:
+  public:
     virtual ~HidBus() = default;
 
     virtual std::vector<std::string> ListInterfaces() = 0;

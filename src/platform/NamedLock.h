@@ -17,9 +17,9 @@ namespace keylume::platform {
 // returns a Held object that holds nothing and says so through Held::Owns(); callers go on
 // unserialised rather than blocking forever.
 class NamedLocks {
-public:
+  public:
     class Held {
-    public:
+      public:
         virtual ~Held() = default;
         virtual bool Owns() const = 0;
     };

@@ -9,7 +9,7 @@ namespace keylume::platform {
 // Threads: the UI thread, during start-up. Failure: false when the program could not be started;
 // the tool's own exit code is not looked at.
 class ProcessRunner {
-public:
+  public:
     virtual ~ProcessRunner() = default;
 
     // `commandLine` is the whole argument string as the tool is to see it.
@@ -19,7 +19,7 @@ public:
 // Port: where the program lives and what kind of host it runs on.
 // Threads: any. Failure: an empty path when the executable cannot be found.
 class ProgramFolder {
-public:
+  public:
     virtual ~ProgramFolder() = default;
 
     // Folder of the running executable, without a trailing separator.

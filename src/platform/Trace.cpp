@@ -33,7 +33,8 @@ bool Trace::OpenFile(const std::string& path) {
         std::fclose(s.file);
         s.file = nullptr;
     }
-    if (!path.empty()) s.file = std::fopen(path.c_str(), "w");
+    if (!path.empty())
+        s.file = std::fopen(path.c_str(), "w");
     s.UpdateEnabled();
     return path.empty() || s.file != nullptr;
 }
@@ -45,18 +46,22 @@ void Trace::SetSink(std::function<void(std::string_view line)> sink) {
     s.UpdateEnabled();
 }
 
-bool Trace::Enabled() { return State().enabled.load(); }
+bool Trace::Enabled() {
+    return State().enabled.load();
+}
 
 void Trace::Write(std::string_view channel, std::string_view text) {
     auto& s = State();
-    if (!s.enabled.load()) return;
+    if (!s.enabled.load())
+        return;
     std::lock_guard lock(s.mutex);
     std::string line = std::to_string(ProcessUptimeMs());
     line.push_back(' ');
     line.append(channel);
     line.push_back(' ');
     line.append(text);
-    if (s.sink) s.sink(line);
+    if (s.sink)
+        s.sink(line);
     if (s.file != nullptr) {
         line.push_back('\n');
         std::fwrite(line.data(), 1, line.size(), s.file);
@@ -69,7 +74,8 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
     std::string out;
     out.reserve(bytes.size() * 3);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0) out.push_back(' ');
+        if (i != 0)
+            out.push_back(' ');
         out.push_back(digits[bytes[i] >> 4]);
         out.push_back(digits[bytes[i] & 0x0F]);
     }

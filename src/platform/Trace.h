@@ -15,7 +15,7 @@ namespace keylume::platform {
 //
 // Threads: any; lines are written whole and in the order the calls take the trace's lock.
 class Trace {
-public:
+  public:
     // Starts writing to `path` (truncated). Returns false when it cannot be opened. An empty path
     // stops file output.
     static bool OpenFile(const std::string& path);

@@ -21,7 +21,7 @@ namespace {
 
 // Points the runtime folder at a private scratch folder for the test's life.
 class NamedLockTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/keylume-locktest-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -90,7 +90,8 @@ pid_t ChildHolding(const char* name, int readyFd, bool releaseAfter100ms) {
             held.reset();
             ::_exit(0);
         }
-        for (;;) ::pause();
+        for (;;)
+            ::pause();
     }
     return pid;
 }
@@ -164,7 +165,8 @@ TEST(LockFileName, KeepsSafeCharactersAndEscapesTheRest) {
         {"x y-z.1", "x_20y-z.1"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(LockFileName(c.name), c.file) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(LockFileName(c.name), c.file) << c.name;
 }
 
 }  // namespace

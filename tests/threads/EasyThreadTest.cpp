@@ -25,8 +25,10 @@ struct Worker {
     std::int32_t Run(IEasyThread* thread, void* parameter) {
         lastParameter = parameter;
         const int n = ++runs;
-        if (thread->IsCancelled()) cancelledSeenOnWorker = true;
-        if (runResultAfter >= 0 && n > runResultAfter) return runResult;
+        if (thread->IsCancelled())
+            cancelledSeenOnWorker = true;
+        if (runResultAfter >= 0 && n > runResultAfter)
+            return runResult;
         return 0;
     }
     std::int32_t Start(IEasyThread*, void*) {
@@ -43,7 +45,8 @@ template <class Predicate>
 bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 2000ms) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (predicate()) return true;
+        if (predicate())
+            return true;
         std::this_thread::sleep_for(1ms);
     }
     return predicate();
@@ -169,7 +172,8 @@ TEST(EasyThread, IsCancelledOnOtherThreadsAndAfterStop) {
     struct Probe {
         std::atomic<int> notCancelled{0};
         std::int32_t Run(IEasyThread* thread, void*) {
-            if (!thread->IsCancelled()) ++notCancelled;
+            if (!thread->IsCancelled())
+                ++notCancelled;
             return 0;
         }
     } probe;

@@ -30,12 +30,13 @@ struct Target {
 
     std::int32_t Run(std::int32_t arg1, std::int32_t arg2, std::uint8_t* data,
                      std::int32_t length) {
-        if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs.load()));
+        if (sleepMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs.load()));
         std::lock_guard lock(mutex);
-        runs.push_back({arg1, arg2,
-                        data ? std::vector<std::uint8_t>(data, data + length)
-                             : std::vector<std::uint8_t>{},
-                        Clock::now()});
+        runs.push_back(
+            {arg1, arg2,
+             data ? std::vector<std::uint8_t>(data, data + length) : std::vector<std::uint8_t>{},
+             Clock::now()});
         return arg1 * 10 + arg2;
     }
     std::size_t Count() {
@@ -45,7 +46,8 @@ struct Target {
     std::vector<std::int32_t> Arg1Order() {
         std::lock_guard lock(mutex);
         std::vector<std::int32_t> out;
-        for (auto& r : runs) out.push_back(r.arg1);
+        for (auto& r : runs)
+            out.push_back(r.arg1);
         return out;
     }
 };
@@ -63,7 +65,8 @@ template <class Predicate>
 bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 3000ms) {
     const auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
-        if (predicate()) return true;
+        if (predicate())
+            return true;
         std::this_thread::sleep_for(1ms);
     }
     return predicate();
@@ -186,7 +189,8 @@ TEST(RunableThread, InvalidRunnableIsSkippedAndASynchronousPosterGetsZero) {
 TEST(RunableThread, EachCopyOwnsItsDataBuffer) {
     Target target;
     std::uint8_t bytes[16];
-    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<std::uint8_t>(i + 1);
+    for (int i = 0; i < 16; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i + 1);
     ThreadRunable<Target> original(&target, &Target::Run);
     original.SetData(bytes, 16);
     auto copy = original.Clone();
@@ -260,10 +264,12 @@ TEST(RunableThread, PostingFromSeveralThreadsLosesNothing) {
     std::vector<std::thread> posters;
     for (int t = 0; t < 4; ++t) {
         posters.emplace_back([&, t] {
-            for (int i = 0; i < 50; ++i) thread.Post(Make(target, t, 0, 1), (i % 2) == 0);
+            for (int i = 0; i < 50; ++i)
+                thread.Post(Make(target, t, 0, 1), (i % 2) == 0);
         });
     }
-    for (auto& p : posters) p.join();
+    for (auto& p : posters)
+        p.join();
     ASSERT_TRUE(Eventually([&] { return target.Count() == 200; }));
 }
 

@@ -20,7 +20,7 @@ struct SyncCompletion {
 // executor thread. Copies (Clone) are what the executor runs; the original stays queued until its
 // last release.
 class BaseRunable {
-public:
+  public:
     virtual ~BaseRunable() = default;
 
     virtual bool IsValid() const = 0;
@@ -42,19 +42,19 @@ public:
     std::uint32_t waitTime = 0;       // non-zero: Post waits this long for the result
     std::shared_ptr<SyncCompletion> completion;  // the done event and result slot of a sync post
 
-protected:
+  protected:
     BaseRunable() = default;
     BaseRunable(const BaseRunable&) = default;  // the buffer is copied: each copy owns its bytes
     BaseRunable& operator=(const BaseRunable&) = default;
 
-private:
+  private:
     std::vector<std::uint8_t> data_;
 };
 
 // Binds a member function of any target class as a runnable.
 template <class Target>
 class ThreadRunable final : public BaseRunable {
-public:
+  public:
     using Member = std::int32_t (Target::*)(std::int32_t, std::int32_t, std::uint8_t*,
                                             std::int32_t);
 
@@ -72,7 +72,8 @@ public:
 
     std::int32_t Run(std::int32_t a1, std::int32_t a2, std::uint8_t* data,
                      std::int32_t length) override {
-        if (!IsValid()) return 0;
+        if (!IsValid())
+            return 0;
         return (target_->*member_)(a1, a2, data, length);
     }
 
@@ -83,7 +84,7 @@ public:
 
     IRunableThread* targetThread = nullptr;
 
-private:
+  private:
     Target* target_ = nullptr;
     Member member_ = nullptr;
 };

@@ -7,7 +7,9 @@ namespace keylume {
 
 EasyThread::EasyThread() = default;
 
-EasyThread::~EasyThread() { Stop(); }
+EasyThread::~EasyThread() {
+    Stop();
+}
 
 void EasyThread::SetCallback(CallbackPtr& slot, CallbackPtr callback) {
     std::lock_guard lock(callbackMutex_);
@@ -46,13 +48,18 @@ int EasyThread::Stop() {
     std::lock_guard control(controlMutex_);
     workerId_.store(std::thread::id{});
     stopEvent_.Set();
-    if (worker_.joinable()) worker_.join();
+    if (worker_.joinable())
+        worker_.join();
     return 0;
 }
 
-void EasyThread::Lock() { userMutex_.lock(); }
+void EasyThread::Lock() {
+    userMutex_.lock();
+}
 
-void EasyThread::Unlock() { userMutex_.unlock(); }
+void EasyThread::Unlock() {
+    userMutex_.unlock();
+}
 
 WaitStopResult EasyThread::WaitStop(std::uint32_t milliseconds) {
     return stopEvent_.Wait(std::chrono::milliseconds(milliseconds)) ==
@@ -61,7 +68,19 @@ WaitStopResult EasyThread::WaitStop(std::uint32_t milliseconds) {
                : WaitStopResult::Elapsed;
 }
 
-bool EasyThread::IsCancelled() const { return workerId_.load() != std::this_thread::get_id(); }
+WaitStopResult EasyThread::WaitStopUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto now = std::chrono::steady_clock::now();
+    if (deadline <= now) {
+        return stopEvent_.IsSet() ? WaitStopResult::StopRequested : WaitStopResult::Elapsed;
+    }
+    return stopEvent_.WaitUntil(deadline) == platform::Event::WaitResult::Signalled
+               ? WaitStopResult::StopRequested
+               : WaitStopResult::Elapsed;
+}
+
+bool EasyThread::IsCancelled() const {
+    return workerId_.load() != std::this_thread::get_id();
+}
 
 void EasyThread::WorkerMain() {
     { std::lock_guard started(startMutex_); }
@@ -90,7 +109,8 @@ void EasyThread::WorkerMain() {
         }
     }
     if (exitValue != -1) {
-        if (auto end = Current(end_)) end->Invoke(this, parameter_.load());
+        if (auto end = Current(end_))
+            end->Invoke(this, parameter_.load());
     }
     alive_.store(false, std::memory_order_release);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -19,7 +20,7 @@ namespace keylume {
 // worker itself: they wait for it to end. Start and Stop may race each other from two threads;
 // they are serialised.
 class EasyThread final : public IEasyThread {
-public:
+  public:
     template <class ThreadInterface>
     using ICallback = ThreadCallback<ThreadInterface>;
     template <class ThreadInterface, class Target>
@@ -54,15 +55,20 @@ public:
     WaitStopResult WaitStop(std::uint32_t milliseconds) override;
     bool IsCancelled() const override;
 
+    // Waits on the stop event until `deadline`. Playback waits for absolute deadlines (start plus
+    // the delays so far), so a long macro does not drift by the time each wake-up is late.
+    WaitStopResult WaitStopUntil(std::chrono::steady_clock::time_point deadline);
+
     // True while a worker thread exists (between Start and the worker's end).
     bool IsRunning() const { return alive_.load(std::memory_order_acquire); }
 
-private:
+  private:
     using CallbackPtr = std::shared_ptr<ICallback<IEasyThread>>;
 
     template <class Target>
     static CallbackPtr Make(Target* target, std::int32_t (Target::*member)(IEasyThread*, void*)) {
-        if (target == nullptr || member == nullptr) return nullptr;
+        if (target == nullptr || member == nullptr)
+            return nullptr;
         return std::make_shared<Callback<IEasyThread, Target>>(target, member);
     }
     void SetCallback(CallbackPtr& slot, CallbackPtr callback);

@@ -11,7 +11,9 @@ constexpr auto kScanPeriod = std::chrono::milliseconds(1);
 
 RunableThreadBase::RunableThreadBase(platform::Clock& clock) : clock_(clock) {}
 
-RunableThreadBase::~RunableThreadBase() { Stop(); }
+RunableThreadBase::~RunableThreadBase() {
+    Stop();
+}
 
 void RunableThreadBase::SetCallback(CallbackPtr& slot, CallbackPtr callback) {
     std::lock_guard lock(callbackMutex_);
@@ -55,8 +57,10 @@ int RunableThreadBase::Stop() {
     schedulerId_.store(std::thread::id{});
     executorId_.store(std::thread::id{});
     stopEvent_.Set();
-    if (scheduler_.joinable()) scheduler_.join();
-    if (executor_.joinable()) executor_.join();
+    if (scheduler_.joinable())
+        scheduler_.join();
+    if (executor_.joinable())
+        executor_.join();
     std::deque<std::unique_ptr<BaseRunable>> doomedPending;
     std::deque<std::unique_ptr<BaseRunable>> doomedReady;
     {
@@ -68,7 +72,8 @@ int RunableThreadBase::Stop() {
 }
 
 std::int32_t RunableThreadBase::Post(std::unique_ptr<BaseRunable> runnable, bool atFront) {
-    if (!runnable) return 0;
+    if (!runnable)
+        return 0;
     std::shared_ptr<SyncCompletion> completion;
     const std::uint32_t waitTime = runnable->waitTime;
     {
@@ -85,7 +90,8 @@ std::int32_t RunableThreadBase::Post(std::unique_ptr<BaseRunable> runnable, bool
             pending_.push_back(std::move(runnable));
         }
     }
-    if (!completion) return 0;
+    if (!completion)
+        return 0;
     // A run that finishes after this wait has given up stores into the shared completion, which
     // the runnable keeps alive; nobody reads it.
     if (completion->done.Wait(std::chrono::milliseconds(waitTime)) !=
@@ -95,9 +101,13 @@ std::int32_t RunableThreadBase::Post(std::unique_ptr<BaseRunable> runnable, bool
     return completion->result.load();
 }
 
-void RunableThreadBase::Lock() { userMutex_.lock(); }
+void RunableThreadBase::Lock() {
+    userMutex_.lock();
+}
 
-void RunableThreadBase::Unlock() { userMutex_.unlock(); }
+void RunableThreadBase::Unlock() {
+    userMutex_.unlock();
+}
 
 WaitStopResult RunableThreadBase::WaitStop(std::uint32_t milliseconds) {
     return stopEvent_.Wait(std::chrono::milliseconds(milliseconds)) ==
@@ -125,18 +135,21 @@ void RunableThreadBase::ScanPending() {
     for (auto it = pending_.begin(); it != pending_.end();) {
         BaseRunable& runnable = **it;
         const std::uint32_t now = clock_.TickCount();
-        if (runnable.intervalStart == 0) runnable.intervalStart = now;
+        if (runnable.intervalStart == 0)
+            runnable.intervalStart = now;
         // Unsigned arithmetic: the tick counter's wrap-around is harmless.
         if (now - runnable.intervalStart >= runnable.interval) {
             runnable.intervalStart = 0;
-            if (runnable.repeat != 0 && runnable.repeat != -1) --runnable.repeat;
+            if (runnable.repeat != 0 && runnable.repeat != -1)
+                --runnable.repeat;
             ready_.push_back(runnable.Clone());
             if (runnable.repeat == 0) {
                 it = pending_.erase(it);
                 continue;
             }
         }
-        if (runnable.barrier != 0) break;
+        if (runnable.barrier != 0)
+            break;
         ++it;
     }
 }
@@ -169,11 +182,10 @@ void RunableThreadBase::ExecutorMain() {
             }
         }
         if (runnable) {
-            const std::int32_t result =
-                runnable->IsValid()
-                    ? runnable->Run(runnable->arg1, runnable->arg2, runnable->Data(),
-                                    runnable->Length())
-                    : 0;
+            const std::int32_t result = runnable->IsValid()
+                                            ? runnable->Run(runnable->arg1, runnable->arg2,
+                                                            runnable->Data(), runnable->Length())
+                                            : 0;
             if (runnable->completion) {
                 runnable->completion->result.store(result);
                 runnable->completion->done.Set();
@@ -192,7 +204,8 @@ void RunableThreadBase::ExecutorMain() {
         }
     }
     if (last != -1) {
-        if (auto end = Current(end_)) end->Invoke(this, parameter_.load());
+        if (auto end = Current(end_))
+            end->Invoke(this, parameter_.load());
     }
 }
 

@@ -21,7 +21,7 @@ namespace keylume {
 // Post, Start and Stop are called from other threads; runnables run on the executor. Stop and
 // destruction must not be called from a runnable (they wait for both threads).
 class RunableThreadBase : public IRunableThread {
-public:
+  public:
     template <class ThreadInterface, class Target>
     using Callback = MemberThreadCallback<ThreadInterface, Target>;
 
@@ -59,13 +59,14 @@ public:
     std::size_t PendingCount() const;
     std::size_t ReadyCount() const;
 
-private:
+  private:
     using CallbackPtr = std::shared_ptr<ThreadCallback<IRunableThread>>;
 
     template <class Target>
     static CallbackPtr Make(Target* target,
                             std::int32_t (Target::*member)(IRunableThread*, void*)) {
-        if (target == nullptr || member == nullptr) return nullptr;
+        if (target == nullptr || member == nullptr)
+            return nullptr;
         return std::make_shared<Callback<IRunableThread, Target>>(target, member);
     }
     void SetCallback(CallbackPtr& slot, CallbackPtr callback);
@@ -96,7 +97,7 @@ private:
 // The program's timer queue. The number tells instances apart by type and has no other meaning.
 template <int Instance>
 class RunableThread final : public RunableThreadBase {
-public:
+  public:
     using RunableThreadBase::RunableThreadBase;
 };
 

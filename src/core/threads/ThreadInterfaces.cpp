@@ -3,7 +3,8 @@
 namespace keylume {
 
 int UserDataHolder::SetUserData(void* pointer, std::int32_t value) {
-    if (pointer == nullptr) return 0;
+    if (pointer == nullptr)
+        return 0;
     auto* pair = new ThreadUserData{pointer, value};
     ThreadUserData* expected = nullptr;
     if (!userData_.compare_exchange_strong(expected, pair, std::memory_order_acq_rel)) {
@@ -12,6 +13,8 @@ int UserDataHolder::SetUserData(void* pointer, std::int32_t value) {
     return 0;
 }
 
-UserDataHolder::~UserDataHolder() { delete userData_.load(); }
+UserDataHolder::~UserDataHolder() {
+    delete userData_.load();
+}
 
 }  // namespace keylume

@@ -22,23 +22,23 @@ enum class WaitStopResult {
 
 // Shared by the two thread classes: the user data pair and its one-time setter.
 class UserDataHolder {
-public:
+  public:
     // Stores {pointer, value} when no pair is stored yet and `pointer` is not null. Later calls
     // change nothing, so a pair handed out once stays valid for the object's life. Returns 0.
     int SetUserData(void* pointer, std::int32_t value);
     const ThreadUserData* UserData() const { return userData_.load(std::memory_order_acquire); }
 
-protected:
+  protected:
     UserDataHolder() = default;
     ~UserDataHolder();
 
-private:
+  private:
     std::atomic<ThreadUserData*> userData_{nullptr};
 };
 
 // A looping worker seen from the code that runs on it (and from its clients).
 class IEasyThread : public UserDataHolder {
-public:
+  public:
     virtual ~IEasyThread() = default;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
@@ -48,7 +48,7 @@ public:
 
 // A timer queue seen from its clients and from the runnables it runs.
 class IRunableThread : public UserDataHolder {
-public:
+  public:
     virtual ~IRunableThread() = default;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
@@ -61,7 +61,7 @@ public:
 // A thread callback: called with the thread object that runs it and the thread's parameter.
 template <class ThreadInterface>
 class ThreadCallback {
-public:
+  public:
     virtual ~ThreadCallback() = default;
     virtual std::int32_t Invoke(ThreadInterface* thread, void* parameter) = 0;
 };
@@ -69,14 +69,14 @@ public:
 // Binds a member function of any target class as a thread callback.
 template <class ThreadInterface, class Target>
 class MemberThreadCallback final : public ThreadCallback<ThreadInterface> {
-public:
+  public:
     using Member = std::int32_t (Target::*)(ThreadInterface*, void*);
     MemberThreadCallback(Target* target, Member member) : target_(target), member_(member) {}
     std::int32_t Invoke(ThreadInterface* thread, void* parameter) override {
         return (target_->*member_)(thread, parameter);
     }
 
-private:
+  private:
     Target* target_;
     Member member_;
 };

@@ -30,12 +30,14 @@ struct ThreadHold {
 thread_local std::map<std::string, ThreadHold> heldByThisThread;
 
 class FlockHeld final : public NamedLocks::Held {
-public:
+  public:
     FlockHeld(std::string name, bool owns) : name_(std::move(name)), owns_(owns) {}
     ~FlockHeld() override {
-        if (!owns_) return;
+        if (!owns_)
+            return;
         auto it = heldByThisThread.find(name_);
-        if (it == heldByThisThread.end()) return;
+        if (it == heldByThisThread.end())
+            return;
         if (--it->second.depth == 0) {
             ::flock(it->second.fd, LOCK_UN);
             ::close(it->second.fd);
@@ -44,13 +46,13 @@ public:
     }
     bool Owns() const override { return owns_; }
 
-private:
+  private:
     std::string name_;
     bool owns_;
 };
 
 class FlockNamedLocks final : public NamedLocks {
-public:
+  public:
     std::unique_ptr<Held> Acquire(std::string_view name) override {
         std::string key(name);
         auto it = heldByThisThread.find(key);
@@ -59,10 +61,12 @@ public:
             return std::make_unique<FlockHeld>(std::move(key), true);
         }
         const std::string folder = UserRuntimeFolder();
-        if (folder.empty()) return std::make_unique<FlockHeld>(std::move(key), false);
+        if (folder.empty())
+            return std::make_unique<FlockHeld>(std::move(key), false);
         const std::string file = folder + "/keylume-" + LockFileName(name) + ".lock";
         const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) return std::make_unique<FlockHeld>(std::move(key), false);
+        if (fd < 0)
+            return std::make_unique<FlockHeld>(std::move(key), false);
         int rc;
         do {
             rc = ::flock(fd, LOCK_EX);
