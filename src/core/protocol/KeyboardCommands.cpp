@@ -1,0 +1,68 @@
+#include "core/protocol/KeyboardCommands.h"
+
+namespace keylume {
+
+KeyboardCommands::KeyboardCommands(HidDevice& device, platform::Clock& clock,
+                                   const LedEffectStore& ledEffects,
+                                   const SideLightStore& sideLights)
+    : device_(device), clock_(clock), ledEffects_(ledEffects), sideLights_(sideLights) {}
+
+void KeyboardCommands::WaitForPacing() {
+    if (!lastCommandTime_)
+        return;
+    const auto elapsed = clock_.Now() - *lastCommandTime_;
+    if (elapsed < kPacing)
+        clock_.SleepFor(kPacing - elapsed);
+}
+
+void KeyboardCommands::MarkPaced() {
+    lastCommandTime_ = clock_.Now();
+}
+
+void KeyboardCommands::ResetPacing() {
+    lastCommandTime_ = clock_.Now();
+}
+
+void KeyboardCommands::SendLedEffect(int effect) {
+    if (effect < 0 || effect >= kLedEffectCount)
+        return;
+    WaitForPacing();
+    // Read after the wait: the panel may have stored a newer value meanwhile.
+    if (const auto item = ledEffects_.Item(effect))
+        device_.SetFeature(AdjustedLedEffectReport(effect, *item));
+    MarkPaced();
+}
+
+void KeyboardCommands::SendLedEffectRaw(int effect) {
+    if (effect < 0 || effect >= kLedEffectCount)
+        return;
+    if (const auto item = ledEffects_.Item(effect))
+        device_.SetFeature(StoredLedEffectReport(effect, *item));
+}
+
+void KeyboardCommands::SendSideLight(int mode) {
+    if (mode < 0 || mode >= kSideLightModeCount)
+        return;
+    WaitForPacing();
+    if (const auto item = sideLights_.Item(mode))
+        device_.SetFeature(SideLightReport(mode, *item));
+    MarkPaced();
+}
+
+int KeyboardCommands::ReadFirmwareVersion() {
+    if (!device_.IsOpen())
+        return kFirmwareNotRead;
+    CommandReport report = kFirmwareQueryReport;
+    if (!device_.SetFeature(report))
+        return kFirmwareNotRead;
+    // The answer comes back in the same buffer, report ID 7 still in byte 0.
+    if (!device_.GetFeature(report))
+        return kFirmwareNotRead;
+    return FirmwareVersionFromAnswer(report);
+}
+
+int KeyboardCommands::SendFactoryRestore() {
+    return device_.Write(kFactoryRestoreReport);
+}
+
+}  // namespace keylume
