@@ -1,0 +1,145 @@
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SettingsTestSupport.h"
+#include "core/settings/LedEffectStore.h"
+#include "core/settings/MacroStore.h"
+#include "core/settings/RecordStore.h"
+#include "core/settings/SideLightStore.h"
+#include "platform/Trace.h"
+
+namespace keylume {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+MacroStore BigLibrary(std::uint32_t tag) {
+    MacroStore store;
+    store.repeat = static_cast<int>(tag);
+    for (int g = 0; g < 40; ++g) {
+        MacroGroup group{L"Group " + std::to_wstring(g), {}};
+        for (std::uint32_t i = 0; i < 100; ++i)
+            group.items.push_back({0x70004 + i, i % 2, tag, L"key"});
+        store.groups.push_back(std::move(group));
+    }
+    return store;
+}
+
+// A child saves two different libraries in turn until it is killed; whenever the kill lands, the
+// file holds one of the two whole.
+TEST(AtomicSave, AKillDuringASaveLeavesTheOldOrTheNewFile) {
+    TempFolder folder;
+    auto path = folder.File("macro.xml");
+    MacroStore first = BigLibrary(1);
+    MacroStore second = BigLibrary(2);
+    first.Load(path);
+    second.Load(path);
+    ASSERT_TRUE(first.Save());
+    const std::string firstText = first.ToXml();
+    const std::string secondText = second.ToXml();
+
+    std::mt19937 random(12345);
+    int sawSecond = 0;
+    for (int round = 0; round < 25; ++round) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                (i % 2 ? first : second).Save();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        std::string now = ReadFile(path);
+        ASSERT_TRUE(now == firstText || now == secondText)
+            << "round " << round << ": " << now.size() << " bytes";
+        sawSecond += now == secondText;
+        MacroStore reread;
+        ASSERT_TRUE(reread.Load(path));
+        EXPECT_EQ(reread.groups.size(), 40u);
+    }
+    EXPECT_GT(sawSecond, 0) << "the child never got a save done";
+}
+
+struct TraceCapture {
+    TraceCapture() {
+        platform::Trace::SetSink([this](std::string_view line) { lines.emplace_back(line); });
+    }
+    ~TraceCapture() { platform::Trace::SetSink(nullptr); }
+    std::vector<std::string> lines;
+};
+
+TEST(AtomicSave, AFailedSaveIsTracedAndLeavesMemoryAndDiskAlone) {
+    TempFolder folder;
+    TraceCapture trace;
+
+    // A directory where the file should be.
+    auto dir = folder.File("record.xml");
+    std::filesystem::create_directory(dir);
+    WriteFile(dir / "inside", "x");
+    RecordStore records;
+    EXPECT_FALSE(records.Load(dir));
+    records.AddOrReplace({0x70004, 0, 1, 1, L"A", L"", {}});
+    EXPECT_EQ(records.Snapshot()->size(), 1u) << "memory keeps the change";
+    EXPECT_FALSE(records.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(dir));
+    EXPECT_EQ(ReadFile(dir / "inside"), "x");
+
+    // A read-only file.
+    auto readOnly = folder.File("sidemodel.xml");
+    WriteFile(readOnly, "<effect sel='3'/>");
+    std::filesystem::permissions(
+        readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    SideLightStore side;
+    ASSERT_TRUE(side.Load(readOnly));
+    side.SetSel(5);
+    EXPECT_EQ(side.Sel(), 5);
+    EXPECT_EQ(ReadFile(readOnly), "<effect sel='3'/>");
+
+    // A folder that does not exist.
+    MacroStore macros;
+    macros.Load(folder.File("missing") / "macro.xml");
+    EXPECT_FALSE(macros.Save());
+
+    EXPECT_EQ(folder.OtherEntries("").size(), 2u) << "no temporary file is left behind";
+    ASSERT_GE(trace.lines.size(), 4u);
+    for (const std::string& line : trace.lines) {
+        EXPECT_NE(line.find(" settings save "), std::string::npos) << line;
+    }
+}
+
+TEST(AtomicSave, TheReplacedFileKeepsItsPermissionsAndItsLink) {
+    TempFolder folder;
+    auto real = folder.File("real.xml");
+    auto link = folder.File("ledeffect.xml");
+    WriteFile(real, "<effect sel='3'/>");
+    ::chmod(real.c_str(), 0600);
+    std::filesystem::create_symlink(real, link);
+    LedEffectStore store;
+    ASSERT_TRUE(store.Load(link));
+    store.SetSel(7);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(ReadFile(real).find("sel=\"7\""), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(folder.OtherEntries("").size(), 2u);
+}
+
+}  // namespace
+}  // namespace keylume
