@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keylume {
+
+// What the program was started with. Its own options (all starting with "--") are taken out first;
+// what remains is the command line the window's show state is decided on.
+struct CommandLine {
+    bool simulate = false;     // --simulate: the built-in keyboard, filter and virtual keyboard
+    bool simAbsent = false;    // --sim-absent: the built-in keyboard starts unplugged
+    int simFirmwareMajor = 1;  // --sim-firmware MAJOR.MINOR (default 1.0)
+    int simFirmwareMinor = 0;
+    std::string dataDir;     // --data-dir DIR: where config.xml and the stores live
+    std::string traceFile;   // --trace FILE
+    std::string scriptFile;  // --script FILE
+    std::string rest;        // the remaining arguments joined by single blanks
+
+    // True when the rest is exactly "-hid": the window starts hidden in the tray.
+    bool StartHidden() const { return rest == "-hid"; }
+};
+
+// Parses argv (without the program name). On a malformed option (a missing or bad value) returns
+// nothing and puts a message for the user into `error`.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error);
+
+}  // namespace keylume
