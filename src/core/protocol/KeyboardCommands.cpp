@@ -10,9 +10,10 @@ KeyboardCommands::KeyboardCommands(HidDevice& device, platform::Clock& clock,
 void KeyboardCommands::WaitForPacing() {
     if (!lastCommandTime_)
         return;
-    const auto elapsed = clock_.Now() - *lastCommandTime_;
-    if (elapsed < kPacing)
-        clock_.SleepFor(kPacing - elapsed);
+    const auto due = *lastCommandTime_ + kPacing;
+    // A sleep that ends early must not let the command out early.
+    for (auto now = clock_.Now(); now < due; now = clock_.Now())
+        clock_.SleepFor(due - now);
 }
 
 void KeyboardCommands::MarkPaced() {
