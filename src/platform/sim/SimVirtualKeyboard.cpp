@@ -258,8 +258,7 @@ bool SimVirtualKeyboard::NothingHeld() const {
 }
 
 std::size_t SimVirtualKeyboard::PacketCount() const {
-    std::lock_guard lock(mutex_);
-    return packetCount_;
+    return packetCount_.load();
 }
 
 std::vector<std::array<std::uint8_t, 64>> SimVirtualKeyboard::Packets() const {
@@ -280,7 +279,7 @@ std::string SimVirtualKeyboard::Text() const {
 bool SimVirtualKeyboard::WaitForPackets(std::size_t count, int timeoutMs) const {
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return packetCount_ >= count; });
+                             [&] { return packetCount_.load() >= count; });
 }
 
 }  // namespace keylume::platform

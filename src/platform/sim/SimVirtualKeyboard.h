@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -95,7 +96,7 @@ class SimVirtualKeyboard final : public SimHidInterface {
     std::array<std::uint8_t, 4> mouse_{};
     std::uint16_t consumer_ = 0;
     std::uint16_t system_usage_ = 0;
-    std::size_t packetCount_ = 0;
+    std::atomic<std::size_t> packetCount_{0};
     std::vector<std::array<std::uint8_t, 64>> packets_;
     std::vector<SimKeyTransition> transitions_;
 };
