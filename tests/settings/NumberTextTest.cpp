@@ -67,12 +67,5 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Kind::SignedDec, "-2147483649", INT32_MIN}, Case{Kind::SignedDec, "\t7:8", 7},
         Case{Kind::SignedDec, "- 5", 0}));
 
-TEST(HexDigits, WritesLowercaseWithoutPrefix) {
-    EXPECT_EQ(HexDigits(0x70004), "70004");
-    EXPECT_EQ(HexDigits(0xC00CD), "c00cd");
-    EXPECT_EQ(HexDigits(0), "0");
-    EXPECT_EQ(HexDigits(0xFFFFFFFF), "ffffffff");
-}
-
 }  // namespace
 }  // namespace keylume::settings_text

@@ -49,7 +49,7 @@ TEST(RecordStore, SaveAndLoadGiveTheSameRecordsInOrder) {
     store.Load(path);
     store.AddOrReplace(KeyA());
     store.AddOrReplace({0xC00CD, 2, 1, 1, L"\u64AD\u653E", L"Play/Pause", {{0xC00CD, 0, 0, L""}}});
-    store.AddOrReplace({0x10001, 3, -1, -7, L"<&>\"'", L"", {}});
+    store.AddOrReplace({0x10001, 3, -1, -7, L"<&>\"'\x01\n\r end", L"", {}});
     store.AddOrReplace(
         {0xFFFFFFFF, 1, 8, 0, L"", L"", {{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, L"x"}}});
     ASSERT_TRUE(store.Save());

@@ -1,6 +1,7 @@
 #include "core/settings/LedEffectStore.h"
 
 #include "core/settings/SettingsFile.h"
+#include "core/settings/XmlOut.h"
 
 namespace keylume {
 
@@ -76,17 +77,18 @@ std::string LedEffectStore::ToXml() const {
         items = items_;
         sel = sel_;
     }
-    pugi::xml_document doc;
-    pugi::xml_node effect = doc.append_child("effect");
-    effect.append_attribute("sel") = sel;
+    XmlOut out;
+    out.Open("effect");
+    out.Attribute("sel", sel);
     for (const LedEffectItem& item : items) {
-        pugi::xml_node child = effect.append_child("item");
-        child.append_attribute("speed") = unsigned{item.speed};
-        child.append_attribute("brightness") = unsigned{item.brightness};
-        child.append_attribute("deriction") = unsigned{item.deriction};
-        child.append_attribute("selection") = unsigned{item.selection};
+        out.Open("item");
+        out.Attribute("speed", item.speed);
+        out.Attribute("brightness", item.brightness);
+        out.Attribute("deriction", item.deriction);
+        out.Attribute("selection", item.selection);
+        out.Close();
     }
-    return settings_file::Text(doc);
+    return out.Take();
 }
 
 bool LedEffectStore::Save() const {

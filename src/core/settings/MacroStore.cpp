@@ -4,6 +4,7 @@
 
 #include "core/settings/NumberText.h"
 #include "core/settings/SettingsFile.h"
+#include "core/settings/XmlOut.h"
 
 namespace keylume {
 
@@ -16,10 +17,6 @@ using settings_text::UnsignedDecimal;
 // and a 0x prefix reads as 0.
 int ConfigValue(const pugi::xml_node& config, const char* name) {
     return static_cast<int>(UnsignedDecimal(config.attribute(name).value()));
-}
-
-void SetNumber(pugi::xml_node& node, const char* name, long long value) {
-    node.append_attribute(name).set_value(value);
 }
 
 }  // namespace
@@ -44,13 +41,12 @@ bool MacroStore::Finish(bool parsed, const pugi::xml_document& doc) {
     groups.clear();
     ForEachElement(doc.child("macro"), [&](const pugi::xml_node& groupNode) {
         MacroGroup g;
+        g.items.reserve(settings_file::CountElements(groupNode));
         ForEachElement(groupNode, [&](const pugi::xml_node& itemNode) {
-            MacroItem item;
-            item.code = UnsignedDecimal(itemNode.attribute("code").value());
-            item.state = UnsignedDecimal(itemNode.attribute("state").value());
-            item.delay = UnsignedDecimal(itemNode.attribute("delay").value());
-            item.name = settings_file::Wide(itemNode.attribute("name").value());
-            g.items.push_back(std::move(item));
+            static constexpr const char* kNames[] = {"code", "state", "delay", "name"};
+            auto values = settings_file::Values(itemNode, kNames);
+            g.items.push_back({UnsignedDecimal(values[0]), UnsignedDecimal(values[1]),
+                               UnsignedDecimal(values[2]), settings_file::Wide(values[3])});
             return true;
         });
         g.name = settings_file::Wide(groupNode.attribute("name").value());
@@ -73,31 +69,38 @@ bool MacroStore::Finish(bool parsed, const pugi::xml_document& doc) {
 }
 
 std::string MacroStore::ToXml() const {
-    pugi::xml_document doc;
-    pugi::xml_node config = doc.append_child("config");
-    SetNumber(config, "type", type);
-    SetNumber(config, "repeat", repeat);
-    SetNumber(config, "mode", mode);
-    SetNumber(config, "delay", delay);
-    SetNumber(config, "media", media);
-    SetNumber(config, "function", function);
-    SetNumber(config, "group", group);
-    SetNumber(config, "skcode", skcode);
-    SetNumber(config, "play", play);
+    std::size_t items = 0;
+    for (const MacroGroup& g : groups)
+        items += g.items.size() + 1;
+    XmlOut out(256 + items * 72);
+    out.Open("config");
+    out.Attribute("type", type);
+    out.Attribute("repeat", repeat);
+    out.Attribute("mode", mode);
+    out.Attribute("delay", delay);
+    out.Attribute("media", media);
+    out.Attribute("function", function);
+    out.Attribute("group", group);
+    out.Attribute("skcode", skcode);
+    out.Attribute("play", play);
+    out.Close();
 
-    pugi::xml_node macro = doc.append_child("macro");
+    out.Open("macro");
     for (const MacroGroup& g : groups) {
-        pugi::xml_node groupNode = macro.append_child("group");
-        groupNode.append_attribute("name").set_value(settings_file::Utf8(g.name).c_str());
+        out.Open("group");
+        out.Attribute("name", g.name);
         for (const MacroItem& item : g.items) {
-            pugi::xml_node itemNode = groupNode.append_child("item");
-            itemNode.append_attribute("code").set_value(item.code);
-            itemNode.append_attribute("state").set_value(item.state);
-            itemNode.append_attribute("delay").set_value(item.delay);
-            itemNode.append_attribute("name").set_value(settings_file::Utf8(item.name).c_str());
+            out.Open("item");
+            out.Attribute("code", item.code);
+            out.Attribute("state", item.state);
+            out.Attribute("delay", item.delay);
+            out.Attribute("name", item.name);
+            out.Close();
         }
+        out.Close();
     }
-    return settings_file::Text(doc);
+    out.Close();
+    return out.Take();
 }
 
 bool MacroStore::Save() const {

@@ -1,6 +1,5 @@
 #include "core/settings/NumberText.h"
 
-#include <charconv>
 #include <limits>
 
 namespace keylume::settings_text {
@@ -89,12 +88,6 @@ std::int32_t SignedHex(const char* text) {
 }
 std::uint32_t UnsignedHex(const char* text) {
     return ToUnsigned(Scan(text, 16));
-}
-
-std::string HexDigits(std::uint32_t value) {
-    char buffer[16];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, 16);
-    return std::string(buffer, result.ptr);
 }
 
 }  // namespace keylume::settings_text

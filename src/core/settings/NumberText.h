@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace keylume::settings_text {
 
@@ -14,8 +13,5 @@ std::int32_t SignedDecimal(const char* text);
 std::uint32_t UnsignedDecimal(const char* text);
 std::int32_t SignedHex(const char* text);
 std::uint32_t UnsignedHex(const char* text);
-
-// Lowercase hexadecimal digits without prefix: 0x70004 -> "70004".
-std::string HexDigits(std::uint32_t value);
 
 }  // namespace keylume::settings_text

@@ -2,6 +2,7 @@
 
 #include "core/settings/NumberText.h"
 #include "core/settings/SettingsFile.h"
+#include "core/settings/XmlOut.h"
 
 namespace keylume {
 
@@ -38,13 +39,12 @@ bool RecordStore::Finish(bool parsed, const pugi::xml_document& doc) {
     auto list = std::make_shared<List>();
     ForEachElement(doc, [&](const pugi::xml_node& node) {
         KeyRecord record;
+        record.items.reserve(settings_file::CountElements(node));
         ForEachElement(node, [&](const pugi::xml_node& itemNode) {
-            MacroItem item;
-            item.code = UnsignedHex(itemNode.attribute("code").value());
-            item.name = Wide(itemNode.attribute("name").value());
-            item.state = UnsignedDecimal(itemNode.attribute("state").value());
-            item.delay = UnsignedDecimal(itemNode.attribute("delay").value());
-            record.items.push_back(std::move(item));
+            static constexpr const char* kNames[] = {"code", "state", "delay", "name"};
+            auto values = settings_file::Values(itemNode, kNames);
+            record.items.push_back({UnsignedHex(values[0]), UnsignedDecimal(values[1]),
+                                    UnsignedDecimal(values[2]), Wide(values[3])});
             return true;
         });
         record.code = UnsignedHex(node.attribute("code").value());
@@ -62,25 +62,29 @@ bool RecordStore::Finish(bool parsed, const pugi::xml_document& doc) {
 
 std::string RecordStore::ToXml() const {
     std::shared_ptr<const List> list = Snapshot();
-    pugi::xml_document doc;
+    std::size_t items = 0;
+    for (const KeyRecord& record : *list)
+        items += record.items.size() + 2;
+    XmlOut out(64 + items * 72);
     for (const KeyRecord& record : *list) {
-        pugi::xml_node node = doc.append_child("record");
-        node.append_attribute("code").set_value(settings_text::HexDigits(record.code).c_str());
-        node.append_attribute("play").set_value(record.play);
-        node.append_attribute("type").set_value(record.type);
-        node.append_attribute("repeat").set_value(record.repeat);
-        node.append_attribute("name").set_value(settings_file::Utf8(record.name).c_str());
-        node.append_attribute("group").set_value(settings_file::Utf8(record.group).c_str());
+        out.Open("record");
+        out.AttributeHex("code", record.code);
+        out.Attribute("play", record.play);
+        out.Attribute("type", record.type);
+        out.Attribute("repeat", record.repeat);
+        out.Attribute("name", record.name);
+        out.Attribute("group", record.group);
         for (const MacroItem& item : record.items) {
-            pugi::xml_node itemNode = node.append_child("item");
-            itemNode.append_attribute("code").set_value(
-                settings_text::HexDigits(item.code).c_str());
-            itemNode.append_attribute("state").set_value(item.state);
-            itemNode.append_attribute("delay").set_value(item.delay);
-            itemNode.append_attribute("name").set_value(settings_file::Utf8(item.name).c_str());
+            out.Open("item");
+            out.AttributeHex("code", item.code);
+            out.Attribute("state", item.state);
+            out.Attribute("delay", item.delay);
+            out.Attribute("name", item.name);
+            out.Close();
         }
+        out.Close();
     }
-    return settings_file::Text(doc);
+    return out.Take();
 }
 
 bool RecordStore::Save() const {

@@ -5,21 +5,6 @@
 
 namespace keylume::settings_file {
 
-namespace {
-
-class StringWriter final : public pugi::xml_writer {
-  public:
-    explicit StringWriter(std::string& out) : out_(out) {}
-    void write(const void* data, std::size_t size) override {
-        out_.append(static_cast<const char*>(data), size);
-    }
-
-  private:
-    std::string& out_;
-};
-
-}  // namespace
-
 bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
               pugi::xml_encoding encoding) {
     return doc.load_file(path.c_str(), pugi::parse_default, encoding);
@@ -28,13 +13,6 @@ bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
                 pugi::xml_encoding encoding) {
     return doc.load_buffer(data, size, pugi::parse_default, encoding);
-}
-
-std::string Text(const pugi::xml_document& doc) {
-    std::string out;
-    StringWriter writer(out);
-    doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
-    return out;
 }
 
 bool Write(const std::filesystem::path& path, const std::string& text) {
@@ -46,11 +24,13 @@ bool Write(const std::filesystem::path& path, const std::string& text) {
 }
 
 std::wstring Wide(const char* utf8) {
-    return pugi::as_wide(utf8 ? utf8 : "");
-}
-
-std::string Utf8(const std::wstring& wide) {
-    return pugi::as_utf8(wide);
+    std::wstring out;
+    if (utf8 == nullptr) return out;
+    const char* p = utf8;
+    while (*p != 0 && static_cast<unsigned char>(*p) < 0x80) ++p;
+    // Key names are nearly always ASCII.
+    if (*p == 0) return std::wstring(utf8, p);
+    return pugi::as_wide(utf8);
 }
 
 }  // namespace keylume::settings_file

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -15,16 +16,47 @@ bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
                 pugi::xml_encoding encoding);
 
-// The document as the settings files are written: an XML declaration, one tab per level,
-// UTF-8 without a byte-order mark.
-std::string Text(const pugi::xml_document& doc);
-
 // Replaces `path` with `text` atomically. A failure is traced on the "settings" channel.
 bool Write(const std::filesystem::path& path, const std::string& text);
 
-// Text of the files (UTF-8) to and from the stores' wide strings.
+// Text of the files (UTF-8) as the stores' wide strings.
 std::wstring Wide(const char* utf8);
-std::string Utf8(const std::wstring& wide);
+
+inline bool SameName(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The values of the attributes `names` of `node` in one walk over its attributes; null for a
+// missing one. Of duplicated attributes the first counts, as with a lookup by name.
+template <std::size_t N>
+std::array<const char*, N> Values(const pugi::xml_node& node, const char* const (&names)[N]) {
+    std::array<const char*, N> values{};
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        // Files written by the program hold the attributes in the order asked for, so the first
+        // name still missing is nearly always the one.
+        for (std::size_t i = 0; i < N; ++i) {
+            if (values[i] == nullptr && SameName(name, names[i])) {
+                values[i] = a.value();
+                break;
+            }
+        }
+    }
+    return values;
+}
+
+// The number of element children of `node`.
+inline std::size_t CountElements(const pugi::xml_node& node) {
+    std::size_t count = 0;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        count += child.type() == pugi::node_element;
+    }
+    return count;
+}
 
 // The element children of `node`, in document order; text and other nodes are not items.
 template <typename Visit>

@@ -1,6 +1,7 @@
 #include "core/settings/SideLightStore.h"
 
 #include "core/settings/SettingsFile.h"
+#include "core/settings/XmlOut.h"
 
 namespace keylume {
 
@@ -51,13 +52,15 @@ bool SideLightStore::Finish(bool parsed, const pugi::xml_document& doc) {
 }
 
 std::string SideLightStore::ToXml() const {
-    pugi::xml_document doc;
-    pugi::xml_node effect = doc.append_child("effect");
-    effect.append_attribute("sel") = sel_;
+    XmlOut out;
+    out.Open("effect");
+    out.Attribute("sel", sel_);
     for (const SideLightItem& item : items_) {
-        effect.append_child("item").append_attribute("brightness") = item.Level();
+        out.Open("item");
+        out.Attribute("brightness", item.Level());
+        out.Close();
     }
-    return settings_file::Text(doc);
+    return out.Take();
 }
 
 bool SideLightStore::Save() const {
