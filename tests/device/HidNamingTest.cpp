@@ -6,6 +6,7 @@
 #include "core/device/HidEnumeration.h"
 #include "core/device/HidPath.h"
 #include "platform/linux/HidNaming.h"
+#include "platform/linux/HidapiHidBus.h"
 #include "platform/linux/UdevBroadcasts.h"
 
 namespace keylume::platform {
@@ -103,6 +104,15 @@ TEST(UdevBroadcasts, OneBroadcastPerInterfaceOfTheNode) {
     EXPECT_TRUE(broadcasts.BroadcastsFor("change", "/dev/hidraw1").empty());
     // An added node that vanished before it could be listed says nothing.
     EXPECT_TRUE(broadcasts.BroadcastsFor("add", "/dev/hidraw7").empty());
+}
+
+// The real bus on a machine without the keyboard: nothing to open, and no crash on the way.
+TEST(HidapiHidBus, NameThatIsNotPresentDoesNotOpen) {
+    HidapiHidBus bus;
+    for (const auto& name : bus.ListInterfaces())
+        EXPECT_TRUE(ParseHidPath(name).matched) << name;
+    EXPECT_EQ(bus.Open("hid#vid_1a2c&pid_2d3e&mi_01&col02#hidraw99", kAccessRead, 0), nullptr);
+    EXPECT_EQ(bus.Open("", 0, 0), nullptr);
 }
 
 }  // namespace

@@ -282,5 +282,56 @@ TEST_F(SimKeyboardTest, PlugsAndTransfersFromManyThreads) {
     EXPECT_TRUE(keyboard.IsPlugged());
 }
 
+// An interface with input reports, for the bus's read path.
+class InputDevice final : public platform::SimHidInterface {
+  public:
+    std::string Path() const override { return "hid#vid_0001&pid_0002#in"; }
+    platform::HidAttributes Attributes() const override { return {1, 2, 0}; }
+    platform::HidCaps Caps() const override { return {1, 6, 4, 0, 0}; }
+    bool OnSetFeature(std::span<const std::uint8_t>) override { return false; }
+    bool OnGetFeature(std::span<std::uint8_t>) override { return false; }
+    int OnWrite(std::span<const std::uint8_t>) override { return 0; }
+    int OnRead(std::span<std::uint8_t> buffer) override {
+        if (!ready.exchange(false))
+            return 0;
+        buffer[0] = 0x2A;
+        return 4;
+    }
+    std::atomic<bool> ready{false};
+};
+
+TEST(SimHidBus, ReadEndsWithAReportATimeOutAnAbortOrAnUnplug) {
+    platform::SimBroadcasts broadcasts;
+    platform::SimHidBus bus(broadcasts);
+    auto device = std::make_shared<InputDevice>();
+    ASSERT_TRUE(bus.Attach(device));
+    EXPECT_FALSE(bus.Attach(device));  // already present
+    auto port = bus.Open(device->Path(), platform::kAccessRead, platform::kShareRead);
+    ASSERT_NE(port, nullptr);
+    std::array<std::uint8_t, 4> buffer{};
+
+    EXPECT_EQ(port->Read(buffer, 20, nullptr), 0);
+    device->ready = true;
+    EXPECT_EQ(port->Read(buffer, 1000, nullptr), 4);
+    EXPECT_EQ(buffer[0], 0x2A);
+
+    platform::Event abort(platform::Event::Reset::Manual);
+    std::thread aborter([&] {
+        std::this_thread::sleep_for(20ms);
+        abort.Set();
+    });
+    EXPECT_EQ(port->Read(buffer, -1, &abort), 0);
+    aborter.join();
+    EXPECT_FALSE(abort.IsSet());  // the abort was consumed
+
+    std::thread unplugger([&] {
+        std::this_thread::sleep_for(20ms);
+        bus.Detach(device->Path());
+    });
+    EXPECT_EQ(port->Read(buffer, -1, nullptr), 0);
+    unplugger.join();
+    EXPECT_FALSE(bus.Detach(device->Path()));
+}
+
 }  // namespace
 }  // namespace keylume

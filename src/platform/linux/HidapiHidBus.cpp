@@ -107,8 +107,10 @@ class HidapiPort final : public HidPort {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
         for (;;) {
-            if (abort != nullptr && abort->TryConsume())
+            if (abort != nullptr && abort->TryConsume()) {
+                abort->ResetEvent();  // consumed, whether it resets itself or not
                 return 0;
+            }
             int slice = kSliceMs;
             if (timeoutMs >= 0) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

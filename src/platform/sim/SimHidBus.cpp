@@ -104,8 +104,10 @@ class SimHidPort final : public HidPort {
             const int got = attachment_->iface->OnRead(buffer);
             if (got > 0)
                 return std::min(got, static_cast<int>(buffer.size()));
-            if (abort != nullptr && abort->TryConsume())
+            if (abort != nullptr && abort->TryConsume()) {
+                abort->ResetEvent();  // consumed, whether it resets itself or not
                 return 0;
+            }
             if (timeoutMs >= 0 && Clock::now() >= deadline)
                 return 0;
             // Input reports are rare on the emulated bus; a short poll keeps the handler simple.
