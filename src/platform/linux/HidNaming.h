@@ -17,6 +17,8 @@ struct HidapiDeviceInfo {
     int interfaceNumber = -1;  // the USB interface; -1 when there is none (uhid, Bluetooth)
     std::uint16_t usagePage = 0;
     std::uint16_t usage = 0;
+
+    bool operator==(const HidapiDeviceInfo&) const = default;
 };
 
 // A HID interface under its canonical name, and the node that serves it.
