@@ -56,6 +56,13 @@ TEST_F(HidDeviceFake, ReopenLetsTheFirstInterfaceGoFirst) {
     EXPECT_FALSE(device_.IsOpen());
 }
 
+TEST_F(HidDeviceFake, InterfaceThatVanishesBeforeTheOpenIsNotOpened) {
+    bus_.Add(kPath).opens = false;
+    std::uint16_t version = 0;
+    EXPECT_EQ(device_.Open(0x1A2C, {}, 1, 2, &version), 0);
+    EXPECT_FALSE(device_.IsOpen());
+}
+
 TEST_F(HidDeviceFake, EmptyPathChangesNothing) {
     bus_.Add(kPath);
     ASSERT_NE(device_.Open(kPath), 0);

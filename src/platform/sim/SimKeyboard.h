@@ -38,7 +38,8 @@ struct SimKeyboardState {
 // command collection and its plugs and unplugs go to the trace ("hid ...", "sim plug",
 // "sim unplug").
 //
-// Threads: any. The restore's comeback runs on a thread of the keyboard's own.
+// Threads: any. The restore's comeback runs on a thread of the keyboard's own. The bus must
+// outlive the keyboard; handles opened on it may outlive both and then simply fail.
 class SimKeyboard {
   public:
     static constexpr std::uint16_t kVendorId = 0x1A2C;
