@@ -48,6 +48,15 @@ TEST(BadInput, InvalidUtf8InTextIsReadWithoutHarmAndSavesAsValidXml) {
         "<record code='4' name='\xE9t\xE9 \xFF\xC0\x80' group='\xF4\x90\x80\x80'>"
         "<item name='\xED\xA0\x80'/></record>"));
     ASSERT_EQ(records.Snapshot()->size(), 1u);
+    // Bytes that are not UTF-8 stay visible as replacement characters.
+    const KeyRecord& record = records.Snapshot()->front();
+    EXPECT_EQ(record.name, L"\uFFFDt\uFFFD \uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(record.group, L"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(record.items.at(0).name, L"\uFFFD\uFFFD\uFFFD");
+    AppConfig config;
+    ASSERT_TRUE(config.LoadFromText("<funkey><a name='\xB3' code='c00cd'/></funkey>"));
+    ASSERT_EQ(config.funkeys.size(), 1u);
+    EXPECT_EQ(config.funkeys[0].name, L"\uFFFD") << "a shown name is never empty";
     std::string saved = records.ToXml();
     RecordStore reread;
     ASSERT_TRUE(reread.LoadFromText(saved));

@@ -19,7 +19,8 @@ bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
 // Replaces `path` with `text` atomically. A failure is traced on the "settings" channel.
 bool Write(const std::filesystem::path& path, const std::string& text);
 
-// Text of the files (UTF-8) as the stores' wide strings.
+// Text of the files (UTF-8) as the stores' wide strings; each byte that is not part of a
+// well-formed sequence becomes U+FFFD.
 std::wstring Wide(const char* utf8);
 
 inline bool SameName(const char* a, const char* b) {
