@@ -53,7 +53,7 @@ void BM_MacroOf2000EventsAt1ms(benchmark::State& state) {
         records.AddOrReplace(macro);
         MacroPlayer player(sink, records);
         const auto start = Clock::now();
-        player.OnFilterKey(7, 0x3A, 1);
+        player.OnFilterKey(7, 0x3A, true);
         while (player.IsPlaying())
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         const auto end = Clock::now();
@@ -89,7 +89,7 @@ void BM_StopToAllKeysReleased(benchmark::State& state) {
     MacroPlayer player(sink, records);
     for (auto _ : state) {
         state.PauseTiming();
-        player.OnFilterKey(7, 0x3A, 1);
+        player.OnFilterKey(7, 0x3A, true);
         for (;;) {
             std::lock_guard lock(sink.mutex_);
             if (sink.held == 1)

@@ -84,8 +84,8 @@ bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 3000ms) {
 class MacroPlayerTest : public ::testing::Test {
   protected:
     void Bind(const KeyRecord& record) { records_.AddOrReplace(record); }
-    void Press(std::uint32_t code) { player_.OnFilterKey(code >> 16, code & 0xFFFF, 1); }
-    void Release(std::uint32_t code) { player_.OnFilterKey(code >> 16, code & 0xFFFF, 0); }
+    void Press(std::uint32_t code) { player_.OnFilterKey(code >> 16, code & 0xFFFF, true); }
+    void Release(std::uint32_t code) { player_.OnFilterKey(code >> 16, code & 0xFFFF, false); }
     bool Ends() {
         return Eventually([&] { return !player_.IsPlaying(); });
     }

@@ -54,7 +54,7 @@ void MacroPlayer::Start(const KeyRecord& record) {
     worker_.Start(nullptr);
 }
 
-int MacroPlayer::OnFilterKey(std::uint16_t usagePage, std::uint16_t usage, int pressed) {
+std::int32_t MacroPlayer::OnFilterKey(std::uint16_t usagePage, std::uint16_t usage, bool pressed) {
     const std::uint32_t e = static_cast<std::uint32_t>(usagePage) << 16 | usage;
 
     // Stop rules of the playing macro. They apply only while one is active: after a macro has
@@ -110,7 +110,7 @@ int MacroPlayer::OnFilterKey(std::uint16_t usagePage, std::uint16_t usage, int p
             if (!record.items.empty()) {
                 const std::uint32_t target = record.items.front().code;
                 sink_.PressUsage(static_cast<std::uint16_t>(target >> 16),
-                                 static_cast<std::uint16_t>(target & 0xFFFF), pressed != 0);
+                                 static_cast<std::uint16_t>(target & 0xFFFF), pressed);
             }
         } else if (StartsAMacro(record.play) && pressed) {
             Start(record);

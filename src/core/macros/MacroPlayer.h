@@ -24,7 +24,7 @@ class MacroPlayer {
 
     // The key listener: applies the stop rules of the playing macro, then every record bound to
     // the key, in list order. Always returns 0, so later listeners still see the event.
-    int OnFilterKey(std::uint16_t usagePage, std::uint16_t usage, int pressed);
+    std::int32_t OnFilterKey(std::uint16_t usagePage, std::uint16_t usage, bool pressed);
 
     // Stops the playing macro (its keys are released before this returns).
     void Stop();

@@ -65,6 +65,13 @@ unsigned HexAttribute(udev_device* device, const char* name) {
     return value == nullptr ? 0x10000u : static_cast<unsigned>(std::strtoul(value, nullptr, 16));
 }
 
+void Wake(int fd) {
+    if (fd < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(fd, &one, sizeof one);
+}
+
 }  // namespace
 
 LinuxFilter::LinuxFilter(std::uint16_t vendorId, std::uint16_t productId)
@@ -73,17 +80,7 @@ LinuxFilter::LinuxFilter(std::uint16_t vendorId, std::uint16_t productId)
 }
 
 LinuxFilter::~LinuxFilter() {
-    stop_.store(true);
-    if (wakeFd_ >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
-    }
-    if (reader_.joinable())
-        reader_.join();
-    std::lock_guard lock(mutex_);
-    for (auto& node : nodes_)
-        ReleaseHeld(*node);
-    nodes_.clear();
+    LetGo();
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
 }
@@ -98,10 +95,22 @@ std::unique_ptr<FilterHandle> LinuxFilter::Open(std::string_view path, std::uint
     auto handle = engine_.Open(path, access);
     if (!handle)
         return nullptr;
+    std::lock_guard open(openMutex_);
     Scan();
     if (!reader_.joinable() && wakeFd_ >= 0)
         reader_ = std::thread(&LinuxFilter::ReaderMain, this);
     return handle;
+}
+
+void LinuxFilter::LetGo() {
+    stop_.store(true);
+    Wake(wakeFd_);
+    if (reader_.joinable())
+        reader_.join();
+    std::lock_guard lock(mutex_);
+    for (auto& node : nodes_)
+        ReleaseHeld(*node);
+    nodes_.clear();
 }
 
 std::size_t LinuxFilter::GrabbedNodes() const {
@@ -131,12 +140,15 @@ void LinuxFilter::Scan() {
             udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
         if (device == nullptr)
             continue;
-        // Clones live under /devices/virtual and have no USB parent, so they are never taken.
-        udev_device* usb =
-            udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
+        // The event node's parent is the input device, which carries the ids. Only nodes of a HID
+        // device count: uinput devices, our clones among them, have no HID parent.
+        udev_device* input =
+            udev_device_get_parent_with_subsystem_devtype(device, "input", nullptr);
+        udev_device* hid = udev_device_get_parent_with_subsystem_devtype(device, "hid", nullptr);
         const char* devnode = udev_device_get_devnode(device);
-        if (usb != nullptr && devnode != nullptr && HexAttribute(usb, "idVendor") == vendor &&
-            HexAttribute(usb, "idProduct") == product)
+        if (input != nullptr && hid != nullptr && devnode != nullptr &&
+            HexAttribute(input, "id/vendor") == vendor &&
+            HexAttribute(input, "id/product") == product)
             wanted.emplace_back(devnode);
         udev_device_unref(device);
     }
@@ -160,10 +172,8 @@ void LinuxFilter::Scan() {
         nodes_.push_back(std::move(node));
         added = true;
     }
-    if (added && wakeFd_ >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
-    }
+    if (added)
+        Wake(wakeFd_);
 }
 
 void LinuxFilter::ReaderMain() {

@@ -12,18 +12,20 @@
 
 namespace keylume::platform {
 
-// The keyboard filter on Linux, in user space: the configured keyboard's event nodes (found
-// through libudev by the USB vendor and product ID) are grabbed with libevdev, so the system sees
-// their input only through a uinput clone of each node. Events of the bound keys (all keys after a
-// capture request) are reported through the same request protocol as the Windows filter; withheld
-// keys are not written to the clone, everything else is, unchanged.
+// The keyboard filter on Linux, in user space: from the first Open of the control device on, the
+// configured keyboard's event nodes (found through libudev: HID devices with its USB vendor and
+// product ID) are grabbed with libevdev, so the system sees their input only through a uinput
+// clone of each node, named after the node with " (Keylume)". Events of the bound keys (all keys
+// after a capture request) are reported through the same request protocol as the Windows filter;
+// withheld keys are not written to the clone, everything else is, unchanged. While no handle is
+// open nothing is withheld, so the keyboard types normally through the clones.
 //
-// Every Open of the control device looks for nodes again, so a keyboard plugged in later is
-// grabbed when the program re-opens the filter on its arrival. A node that goes away releases the
-// keys it held. Destruction ungrabs every node and destroys the clones; after a crash the kernel
-// does the same (the grab ends with the descriptor, a destroyed uinput device releases its keys).
+// Every Open looks for nodes again, so a keyboard plugged in later is grabbed when the program
+// re-opens the filter on its arrival. A node that goes away releases the keys it held.
+// Destruction ungrabs every node and destroys the clones; after a crash the kernel does the same
+// (the grab ends with the descriptor, a destroyed uinput device releases its keys).
 //
-// Threads: Open and SetKeyboard from the UI thread; one reader thread of its own reads the nodes.
+// Threads: Open and SetKeyboard from the UI thread; a reader thread of its own reads the nodes.
 class LinuxFilter final : public FilterDevice {
   public:
     LinuxFilter(std::uint16_t vendorId, std::uint16_t productId);
@@ -40,6 +42,7 @@ class LinuxFilter final : public FilterDevice {
     struct Node;
 
   private:
+    void LetGo();
     void Scan();
     void ReaderMain();
     void ReadNode(Node& node, bool& gone);
@@ -49,6 +52,7 @@ class LinuxFilter final : public FilterDevice {
     mutable std::mutex mutex_;
     std::uint16_t vendorId_;
     std::uint16_t productId_;
+    std::mutex openMutex_;                      // serialises the scans of concurrent Opens
     std::vector<std::unique_ptr<Node>> nodes_;  // added by Scan, removed by the reader
     std::thread reader_;
     std::atomic<bool> stop_{false};
