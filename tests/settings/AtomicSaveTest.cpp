@@ -50,16 +50,36 @@ TEST(AtomicSave, AKillDuringASaveLeavesTheOldOrTheNewFile) {
     const std::string firstText = first.ToXml();
     const std::string secondText = second.ToXml();
 
+    // Kill points spread over a few saves, however fast saves are on this machine.
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(second.Save());
+    ASSERT_TRUE(first.Save());
+    auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - start) /
+                    2;
     std::mt19937 random(12345);
     int sawSecond = 0;
     for (int round = 0; round < 25; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (int i = 0;; ++i)
+            ::close(ready[0]);
+            for (int i = 0;; ++i) {
                 (i % 2 ? first : second).Save();
+                if (i == 0) {
+                    char done = 1;
+                    (void)!::write(ready[1], &done, 1);
+                }
+            }
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
+        ::close(ready[1]);
+        // Once the first save is done the kill may land anywhere in the following ones.
+        char done = 0;
+        ASSERT_EQ(::read(ready[0], &done, 1), 1);
+        ::close(ready[0]);
+        std::this_thread::sleep_for(saveTime * (random() % 300) / 100);
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -73,7 +93,7 @@ TEST(AtomicSave, AKillDuringASaveLeavesTheOldOrTheNewFile) {
         ASSERT_TRUE(reread.Load(path));
         EXPECT_EQ(reread.groups.size(), 40u);
     }
-    EXPECT_GT(sawSecond, 0) << "the child never got a save done";
+    EXPECT_GT(sawSecond, 0) << "no kill landed before the second save was done";
 }
 
 struct TraceCapture {

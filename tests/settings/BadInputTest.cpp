@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <chrono>
 #include <string>
 
@@ -92,9 +94,12 @@ TEST(BadInput, DeepNestingIsNoProblem) {
 TEST(BadInput, AHundredMegabyteFileLoadsWithoutHanging) {
     TempFolder folder;
     auto path = folder.File("record.xml");
+    // Mostly white space between items, so the test is heavy on the reader but not on memory.
     std::string big = "<record code='70004' name='";
-    big.append(100u << 20, 'x');
-    big += "'/><record code='70005'/>";
+    big.append(1u << 20, 'x');
+    big += "'>";
+    big.append(100u << 20, ' ');
+    big += "<item code='4'/></record><record code='70005'/>";
     WriteFile(path, big);
     big.clear();
     big.shrink_to_fit();
@@ -104,7 +109,8 @@ TEST(BadInput, AHundredMegabyteFileLoadsWithoutHanging) {
     ASSERT_TRUE(records.Load(path));
     auto list = records.Snapshot();
     ASSERT_EQ(list->size(), 2u);
-    EXPECT_EQ(list->front().name.size(), 100u << 20);
+    EXPECT_EQ(list->front().name.size(), 1u << 20);
+    EXPECT_EQ(list->front().items.size(), 1u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
@@ -147,6 +153,23 @@ TEST(BadInput, ADirectoryInPlaceOfEachFile) {
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
         EXPECT_TRUE(entry.is_directory()) << entry.path();
     }
+}
+
+TEST(BadInput, APipeOrAnOversizedFileIsNotRead) {
+    TempFolder folder;
+    auto pipe = folder.File("macro.xml");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    MacroStore macros;
+    EXPECT_FALSE(macros.Load(pipe)) << "returns at once instead of waiting for a writer";
+
+    // Sparse: 300 MB on paper, nothing on the disk.
+    auto huge = folder.File("ledeffect.xml");
+    WriteFile(huge, "<effect sel='3'/>");
+    std::filesystem::resize_file(huge, 300u << 20);
+    LedEffectStore led;
+    EXPECT_FALSE(led.Load(huge));
+    EXPECT_EQ(led.Sel(), 20);
+    EXPECT_EQ(std::filesystem::file_size(huge), led.ToXml().size()) << "the defaults replace it";
 }
 
 TEST(BadInput, AReadOnlyBrokenLightingFileIsNotReplaced) {

@@ -186,6 +186,8 @@ TEST(LedEffectStore, ResetRestoresAndWritesTheDefaults) {
 
 TEST(LedEffectStore, TheExecutorThreadReadsWholeItemsWhileTheUiThreadChangesThem) {
     LedEffectStore store;
+    for (int i = 0; i < LedEffectStore::kItemCount; ++i)
+        store.SetItem(i, {0, 0, 0, 0});
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
     std::thread executor([&] {

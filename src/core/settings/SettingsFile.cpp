@@ -1,5 +1,7 @@
 #include "core/settings/SettingsFile.h"
 
+#include <fstream>
+
 #include "platform/AtomicFile.h"
 #include "platform/Trace.h"
 
@@ -7,7 +9,26 @@ namespace keylume::settings_file {
 
 bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
               pugi::xml_encoding encoding) {
-    return doc.load_file(path.c_str(), pugi::parse_default, encoding);
+    // Only a regular file is read: a directory would report a bogus size and a pipe would block
+    // the start-up forever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
+    std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxFileSize)
+        return false;
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    auto length = static_cast<std::size_t>(size);
+    void* buffer = pugi::get_memory_allocation_function()(length > 0 ? length : 1);
+    if (buffer == nullptr)
+        return false;
+    in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(length));
+    auto got = static_cast<std::size_t>(in.gcount());
+    // The document owns the buffer from here on, also when parsing fails.
+    return doc.load_buffer_inplace_own(buffer, got, pugi::parse_default, encoding);
 }
 
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -9,8 +10,11 @@
 
 namespace keylume::settings_file {
 
-// Parses with the reader's default options. False when the file cannot be read or is not
-// well-formed (a file without any element included).
+// Larger files are not settings files and are not read.
+inline constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{256} << 20;
+
+// Parses with the reader's default options. False when the file cannot be read (not a regular
+// file, or above kMaxFileSize) or is not well-formed (a file without any element included).
 bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
               pugi::xml_encoding encoding);
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
