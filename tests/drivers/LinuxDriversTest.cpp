@@ -6,7 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -205,6 +207,34 @@ TEST(LinuxProcessRunner, RunsTheToolWithItsArgumentsAndWaits) {
     EXPECT_FALSE(runner.RunAndWait("/nonexistent/keylume-tool", " remove"));
     EXPECT_FALSE(runner.RunAndWait("", " remove"));
     EXPECT_TRUE(runner.RunAndWait("/bin/false", ""));  // the exit code is not looked at
+}
+
+TEST(WatchStopSignals, FirstSignalRunsTheHookSecondEndsTheProcess) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = pipeFds[1];
+        if (!WatchStopSignals([out](int signal) {
+                const char byte = static_cast<char>(signal);
+                [[maybe_unused]] const auto n = ::write(out, &byte, 1);
+            }))
+            ::_exit(3);
+        ::kill(::getpid(), SIGTERM);
+        ::sleep(1);  // the hook runs; the process lives on until the second signal
+        ::kill(::getpid(), SIGINT);
+        ::sleep(5);
+        ::_exit(4);
+    }
+    ::close(pipeFds[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(pipeFds[0], &byte, 1), 1);
+    EXPECT_EQ(byte, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    ::close(pipeFds[0]);
 }
 
 TEST(LinuxProgramFolder, KnowsWhereItRunsFrom) {
