@@ -96,6 +96,12 @@ std::wstring Wide(const char* utf8) {
     if (utf8 == nullptr)
         return out;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    // Key names are nearly always plain ASCII.
+    const auto* ascii = p;
+    while (*ascii != 0 && *ascii < 0x80)
+        ++ascii;
+    out.assign(p, ascii);
+    p = ascii;
     while (*p != 0) {
         if (*p < 0x80) {
             out.push_back(static_cast<wchar_t>(*p++));
