@@ -115,6 +115,14 @@ void SImageButton::paintEvent(QPaintEvent*) {
     PaintText(p, rect());
 }
 
+SCheckBox::SCheckBox(QWidget* parent) : SButton(parent) {
+    align_ = Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+SRadioBox::SRadioBox(QWidget* parent) : SButton(parent) {
+    align_ = Qt::AlignLeft | Qt::AlignVCenter;
+}
+
 void SCheckBox::Click() {
     SetCheck(!checked_);
     FireSimple(EventType::Command);

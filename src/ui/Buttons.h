@@ -44,7 +44,7 @@ class SImageButton : public SButton {
 class SCheckBox : public SButton {
   public:
     static constexpr const char* kClassName = "check";
-    using SButton::SButton;
+    explicit SCheckBox(QWidget* parent = nullptr);
     void Click() override;
 
   protected:
@@ -56,7 +56,7 @@ class SCheckBox : public SButton {
 class SRadioBox : public SButton {
   public:
     static constexpr const char* kClassName = "radio";
-    using SButton::SButton;
+    explicit SRadioBox(QWidget* parent = nullptr);
     void Click() override;
     void SetCheck(bool checked) override;
 

@@ -152,8 +152,12 @@ void SListView::OnDataSetChanged() {
 }
 
 void SListView::PlaceRows() {
-    scroll_->setGeometry(rect().adjusted(0, HeaderHeight(), 0, 0));
-    int w = scroll_->viewport()->width();
+    QRect area = rect().adjusted(0, HeaderHeight(), 0, 0);
+    scroll_->setGeometry(area);
+    // The viewport of a hidden scroll area has not been laid out yet: go by our own size, less
+    // the scroll bar when the rows do not fit.
+    bool scrolls = RowCount() * itemHeight_ > area.height();
+    int w = std::max(0, area.width() - (scrolls ? 8 : 0));
     content_->resize(w, std::max(1, RowCount() * itemHeight_));
     for (int i = 0; i < RowCount(); ++i)
         PlaceRow(rows_[static_cast<size_t>(i)], i);
@@ -277,8 +281,9 @@ void SMcListView::PlaceRow(SWindow* row, int index) {
     for (int c = 0; c < ColumnCount(); ++c) {
         int w = columns_[static_cast<size_t>(c)].width;
         QString name = adapter ? adapter->GetColumnName(c) : QString("col%1").arg(c + 1);
+        // Kept as the column's position, so that the row's own layout keeps it too.
         if (SWindow* col = row->FindChildByName(name))
-            col->setGeometry(x, 0, w, itemHeight_);
+            col->SetPos(PosSpec{x, 0, w, 0, true});
         x += w;
     }
 }

@@ -143,6 +143,17 @@ std::unique_ptr<XmlNode> SApplication::LoadSystemXml(const QString& fullName) co
     return ParseXml(system_->Load(type, name));
 }
 
+QString SApplication::ResourceFile(const QString& fullName) const {
+    QString type, name;
+    if (!SResProviderFiles::SplitName(fullName, &type, &name))
+        return {};
+    for (const auto& p : providers_) {
+        if (p->HasResource(type, name))
+            return p->FilePath(type, name);
+    }
+    return system_ ? system_->FilePath(type, name) : QString();
+}
+
 QPixmap SApplication::LoadImage(const QString& fullName) {
     if (fullName.isEmpty())
         return {};
@@ -264,12 +275,11 @@ void SApplication::ApplyTheme() {
     pal.setColor(QPalette::ToolTipBase, QColor(panel));
     pal.setColor(QPalette::ToolTipText, QColor(text));
     QApplication::setPalette(pal);
-    qApp->setStyleSheet(QString(R"(
+    qApp->setStyleSheet(QString(R"(/* window %1 */
 QComboBox { background:%3; color:%5; border:1px solid %4; border-radius:6px; padding:2px 10px; }
 QComboBox:hover { border-color:%7; }
 QComboBox::drop-down { border:none; width:22px; }
-QComboBox::down-arrow { width:0; height:0; border-left:5px solid transparent;
-  border-right:5px solid transparent; border-top:6px solid %6; margin-right:8px; }
+QComboBox::down-arrow { image:url(%8); width:12px; height:12px; margin-right:8px; }
 QComboBox QAbstractItemView { background:%2; color:%5; border:1px solid %4;
   selection-background-color:%7; selection-color:#101217; outline:0; }
 QLineEdit { background:%3; color:%5; border:1px solid %4; border-radius:5px; padding:1px 6px;
@@ -291,7 +301,8 @@ QScrollBar::handle:vertical { background:%4; border-radius:4px; min-height:24px;
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height:0; }
 QScrollArea { background:transparent; border:none; }
 )")
-                            .arg(bg, panel, field, border, text, dim, accent));
+                            .arg(bg, panel, field, border, text, dim, accent,
+                                 ResourceFile("main:cbox_profile_ico_png")));
 }
 
 }  // namespace keylume::ui

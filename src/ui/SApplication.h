@@ -53,6 +53,8 @@ class SApplication {
     // are drawn at half their pixel size so that they stay sharp at 200%.
     QPixmap LoadImage(const QString& fullName);
     QIcon LoadIcon(const QString& fullName);
+    // The file behind a resource (packages first, then the system's), empty when there is none.
+    QString ResourceFile(const QString& fullName) const;
 
     void InitNamedIds(std::vector<NamedId> entries) { namedIds_.Init(std::move(entries)); }
     const SNamedIds& NamedIds() const { return namedIds_; }

@@ -216,6 +216,9 @@ TEST_F(Controls, AdapterRowsAreRefilledOnNotifyAndKeepTheirData) {
     ui::SWindow* firstRow = list->GetRow(0);
     EXPECT_EQ(list->GetRow(2)->FindChildByName2<ui::SEdit>("field")->GetWindowText(), "three");
     EXPECT_EQ(list->GetRow(1)->GetObjectClass(), "window");
+    host_->show();
+    ui::SWindow* col2 = list->GetRow(0)->FindChildByName("col2");
+    EXPECT_EQ(col2->geometry(), QRect(100, 0, 100, 30)) << "columns sit under their header";
 
     adapter.names = {"uno", "dos"};
     adapter.notifyDataSetChanged();
