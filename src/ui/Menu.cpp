@@ -85,7 +85,8 @@ QMenu* BuildMenu(const XmlNode& root, QWidget* parent, SHostWnd* owner) {
     return menu;
 }
 
-bool TrackMenu(const QString& resourceName, const QPoint& globalPos, SHostWnd* owner) {
+bool TrackMenu(const QString& resourceName, const QPoint& globalPos, SHostWnd* owner,
+               const std::function<bool(int id)>& beforeCommand) {
     auto* app = SApplication::Instance();
     auto doc = app ? app->LoadXml(resourceName) : nullptr;
     if (!doc)
@@ -105,7 +106,9 @@ bool TrackMenu(const QString& resourceName, const QPoint& globalPos, SHostWnd* o
             e.id = entry.GetID();
             owner->OnControlEvent(e);
         } else if (int id = chosen->data().toInt()) {
-            owner->SendMessage(msg::kCommand, static_cast<std::uintptr_t>(id));
+            if (!beforeCommand || !beforeCommand(id)) {
+                owner->SendMessage(msg::kCommand, static_cast<std::uintptr_t>(id));
+            }
         }
     }
     menu->deleteLater();

@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <functional>
 
 class QMenu;
 class QWidget;
@@ -18,7 +19,9 @@ class XmlNode;
 // events go to the owner's control-event handler by name.
 // A chosen item with an ID sends the owner the command message with that ID; dismissing sends
 // nothing. Returns false when the resource cannot be loaded.
-bool TrackMenu(const QString& resourceName, const QPoint& globalPos, SHostWnd* owner);
+// `beforeCommand`, when given, sees a chosen ID first and returns true when it dealt with it.
+bool TrackMenu(const QString& resourceName, const QPoint& globalPos, SHostWnd* owner,
+               const std::function<bool(int id)>& beforeCommand = {});
 
 // Builds the menu without showing it (the tray and tests use it). Item IDs are in each
 // action's data; named entries have the name as object name.

@@ -88,7 +88,14 @@ void SShellNotifyIcon::OnRightClick(const QPoint& globalPos) {
     if (!host || menu_.isEmpty())
         return;
     host->activateWindow();
-    TrackMenu(menu_, globalPos, host);
+    TrackMenu(menu_, globalPos, host, [host](int id) {
+        if (id != kShowCommand)
+            return false;
+        host->show();
+        host->raise();
+        host->activateWindow();
+        return true;
+    });
 }
 
 }  // namespace keylume::ui

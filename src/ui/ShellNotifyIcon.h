@@ -17,6 +17,8 @@ class SShellNotifyIcon : public SWindow {
   public:
     static constexpr const char* kClassName = "shellnotifyicon";
     static constexpr int kMaxTipLength = 127;
+    // The tray menu's "show" entry, handled by the icon itself; other IDs go to the window.
+    static constexpr int kShowCommand = 100;
     explicit SShellNotifyIcon(QWidget* parent = nullptr);
     ~SShellNotifyIcon() override;
 

@@ -10,6 +10,7 @@
 #include "ui/Buttons.h"
 #include "ui/Menu.h"
 #include "ui/MessageBox.h"
+#include "ui/ShellNotifyIcon.h"
 
 namespace keylume::test {
 namespace {
@@ -224,6 +225,28 @@ TEST_F(Hosts, MenusSendCommandIdsAndNamedEvents) {
     EXPECT_TRUE(ui::TrackMenu("smenuex:menu_more", QPoint(10, 10), &owner));
     EXPECT_EQ(commands().size(), 2u) << "dismissing sends nothing";
     EXPECT_FALSE(ui::TrackMenu("smenuex:menu_none", QPoint(10, 10), &owner));
+}
+
+TEST_F(Hosts, TrayMenuShowsTheWindowItselfAndPassesOtherCommandsOn) {
+    Probe owner("LAYOUT:XML_MAINWND");
+    ASSERT_TRUE(owner.Create());
+    ui::SShellNotifyIcon* tray = nullptr;
+    for (QWidget* w : owner.GetRoot()->findChildren<QWidget*>()) {
+        if (!tray)
+            tray = dynamic_cast<ui::SShellNotifyIcon*>(w);
+    }
+    ASSERT_NE(tray, nullptr);
+    PickFromMenu([](QMenu* m) { Choose(m, ui::SShellNotifyIcon::kShowCommand); });
+    tray->OnRightClick(QPoint(5, 5));
+    EXPECT_TRUE(owner.isVisible());
+    PickFromMenu([](QMenu* m) { Choose(m, 6); });
+    tray->OnRightClick(QPoint(5, 5));
+    std::vector<std::uintptr_t> ids;
+    for (const auto& m : owner.messages) {
+        if (m.first == ui::msg::kCommand)
+            ids.push_back(m.second);
+    }
+    EXPECT_EQ(ids, (std::vector<std::uintptr_t>{6}));
 }
 
 }  // namespace
