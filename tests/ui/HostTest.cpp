@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidgetAction>
-#include <thread>
 
 #include "UiTestSupport.h"
 #include "ui/Buttons.h"
@@ -62,22 +61,6 @@ TEST_F(Hosts, DialogEndsWithTheCodeItsButtonsGive) {
     Probe closed("LAYOUT:macro");
     Soon([&] { closed.close(); });
     EXPECT_EQ(closed.DoModal(), ui::kIdCancel);
-}
-
-TEST_F(Hosts, MessagesPostedFromAnotherThreadAreHandledOnTheUiThread) {
-    Probe host("LAYOUT:macro");
-    ASSERT_TRUE(host.Create());
-    std::thread reader([&] {
-        for (int i = 0; i < 50; ++i)
-            host.PostMessage(ui::msg::kUser + 1, 0x70004, 1);
-    });
-    reader.join();
-    QCoreApplication::processEvents();
-    int got = 0;
-    for (const auto& m : host.messages)
-        got += m.first == ui::msg::kUser + 1;
-    EXPECT_EQ(got, 50);
-    EXPECT_EQ(host.handledOn, std::this_thread::get_id());
 }
 
 TEST_F(Hosts, DestroyingTheMainWindowEndsTheLoopWithCodeOne) {
