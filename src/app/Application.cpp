@@ -1,0 +1,234 @@
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include "app/LinuxPlatform.h"
+#include "app/ScenarioRunner.h"
+#include "app/SimulatedPlatform.h"
+#include "app/SimulatorPanel.h"
+#include "app/SingleInstance.h"
+#include "core/drivers/DriverInstaller.h"
+#include "core/drivers/VHidev.h"
+#include "core/settings/AppConfig.h"
+#include "core/settings/DataFolder.h"
+#include "core/settings/LedEffectStore.h"
+#include "core/settings/MacroStore.h"
+#include "core/settings/RecordStore.h"
+#include "core/settings/SideLightStore.h"
+#include "mainwnd/CMainDlg.h"
+#include "platform/Trace.h"
+#include "platform/linux/LinuxProcess.h"
+#include "ui/MessageBox.h"
+#include "ui/SApplication.h"
+
+namespace keylume {
+
+namespace {
+
+// The window a stop signal closes; guarded so that it is never posted to once it is gone.
+std::mutex g_stopMutex;
+CMainDlg* g_stopTarget = nullptr;
+
+void WatchStopSignalsTarget(CMainDlg* target) {
+    std::lock_guard lock(g_stopMutex);
+    g_stopTarget = target;
+}
+
+void OnStopSignal(int) {
+    // No key the program typed stays pressed, whatever happens next.
+    VHidev::Instance().ReleaseAll();
+    std::lock_guard lock(g_stopMutex);
+    if (g_stopTarget != nullptr) {
+        g_stopTarget->PostMessage(ui::msg::kClose);
+    } else if (QCoreApplication::instance() != nullptr) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    }
+}
+
+void Fatal(const std::string& message) {
+    std::fprintf(stderr, "keylume: %s\n", message.c_str());
+}
+
+std::unique_ptr<platform::Platform> MakePlatform(const CommandLine& cl,
+                                                 const std::filesystem::path& dataFolder) {
+    if (cl.simulate) {
+        SimulatedPlatform::Options options;
+        options.keyboardPlugged = !cl.simAbsent;
+        options.firmwareMajor = static_cast<std::uint8_t>(cl.simFirmwareMajor);
+        options.firmwareMinor = static_cast<std::uint8_t>(cl.simFirmwareMinor);
+        return std::make_unique<SimulatedPlatform>(options);
+    }
+    // The filter has to know which keyboard to sit in front of before the settings are read.
+    AppConfig config;
+    config.Load(dataFolder / "config.xml");
+    return std::make_unique<LinuxPlatform>(static_cast<std::uint16_t>(config.vid),
+                                           static_cast<std::uint16_t>(config.pid));
+}
+
+// The running instance was asked to come forward by a later start.
+void ShowInstanceWindows(const QByteArray& property) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (property.isEmpty() || !w->property(property.constData()).isValid())
+            continue;
+        if (w->isMinimized())
+            w->showNormal();
+        if (!w->isVisible())
+            w->show();
+        w->raise();
+        w->activateWindow();
+    }
+}
+
+}  // namespace
+
+bool WatchForStopSignals() {
+    return platform::WatchStopSignals(OnStopSignal);
+}
+
+int RunApplication(const CommandLine& cl, const char* programPath) {
+    if (!cl.traceFile.empty() && !platform::Trace::OpenFile(cl.traceFile)) {
+        Fatal("cannot write the trace file " + cl.traceFile);
+        return ScenarioRunner::kFailureExitCode;
+    }
+    std::optional<std::vector<ScenarioStep>> steps;
+    if (!cl.scriptFile.empty()) {
+        QFile file(QString::fromStdString(cl.scriptFile));
+        if (!file.open(QIODevice::ReadOnly)) {
+            Fatal("cannot read the script " + cl.scriptFile);
+            return ScenarioRunner::kFailureExitCode;
+        }
+        std::string error;
+        steps = ParseScenario(file.readAll().toStdString(), error);
+        if (!steps) {
+            Fatal(cl.scriptFile + ": " + error);
+            return ScenarioRunner::kFailureExitCode;
+        }
+    }
+
+    // Where the program lives; "uires" and (unless told otherwise) the data files are there.
+    platform::LinuxProgramFolder folderProbe;
+    const std::string programFolder = folderProbe.ExecutableFolder();
+    // Paths given on the command line mean what they meant where the program was started.
+    std::error_code ec;
+    const std::filesystem::path startFolder = std::filesystem::current_path(ec);
+    const std::filesystem::path dataFolder = cl.dataDir.empty()
+                                                 ? std::filesystem::path(programFolder)
+                                                 : std::filesystem::absolute(cl.dataDir, ec);
+    std::unique_ptr<platform::Platform> platform = MakePlatform(cl, dataFolder);
+    auto* sim = dynamic_cast<SimulatedPlatform*>(platform.get());
+
+    // Drivers first: nothing may touch the virtual keyboard before it is known to be there.
+    VHidev& vhidev = VHidev::Instance();
+    EnsureVirtualKeyboard(
+        {vhidev, platform->Hid(), platform->Processes(), platform->Folder(), LinuxDriverTool()});
+    vhidev.ReleaseAll();
+
+    std::filesystem::current_path(programFolder, ec);
+
+    int qtArgc = 1;
+    char* qtArgv[] = {const_cast<char*>(programPath), nullptr};
+    QApplication qt(qtArgc, qtArgv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    int exitCode = 0;
+    {
+        ui::SApplication app;
+        app.SetProgramFolder(QString::fromStdString(programFolder));
+        auto files = std::make_shared<ui::SResProviderFiles>();
+        files->Init("uires");
+        app.InitNamedIds(ui::KeylumeNamedIds());
+        app.AddResProvider(files, "uidef:xml_init");
+        auto system = std::make_shared<ui::SResProviderFiles>();
+        system->Init(ui::SApplication::SystemResourceFolder());
+        app.LoadSystemResources(system);
+
+        SetDataFolder(dataFolder);
+        GetAppConfig().Load();
+        app.LoadLanguage(GetAppConfig().chineseUi ? "lang_cn" : "lang_en");
+        app.ApplyTheme();
+
+        ui::RegisterExtensionControls(app.Registry());
+        RegisterCoordButtonImage(app.Registry());
+
+        GetMacroStore().Load(DataFilePath("macro.xml"));
+        GetRecordStore().Load(DataFilePath("record.xml"));
+        GetSideLightStore().Load(DataFilePath("sidemodel.xml"));
+        GetLedEffectStore().Load(DataFilePath("ledeffect.xml"));
+
+        ui::SetMessageBoxTraceHook(
+            [](const QString& line) { platform::Trace::Write("ui", line.toStdString()); });
+
+        const QString instanceName = app.GetStringByIndex(0);
+        SingleInstance instance(platform->Locks(), instanceName);
+        if (!instance.Acquire()) {
+            const bool answered = instance.AskFirstToShow();
+            platform::Trace::Write("app", answered ? "second instance: first one shown"
+                                                   : "second instance: first one did not answer");
+            ui::SetMessageBoxTraceHook(nullptr);
+            // Nothing of this process may outlive it or touch a file on the way out.
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
+
+        {
+            CMainDlg main(*platform, vhidev);
+            // A script answers the message boxes from the first one on.
+            std::unique_ptr<ScenarioRunner> runner;
+            if (steps)
+                runner = std::make_unique<ScenarioRunner>(
+                    std::move(*steps), main, sim, QString::fromStdString(startFolder.string()));
+            main.Create(nullptr);
+            app.SetMainWindow(&main);
+            WatchStopSignalsTarget(&main);
+            main.SendMessage(ui::msg::kInitDialog);
+            main.CenterWindow();
+
+            std::unique_ptr<SimulatorPanel> panel;
+            if (!main.IsWindow()) {
+                // Destroyed while initialising: the loop would only pick up the quit that the
+                // destruction posted, which a message box's own loop may already have taken.
+                exitCode = 1;
+            } else {
+                if (!cl.StartHidden())
+                    main.show();
+                platform::Trace::Write("app", cl.StartHidden() ? "window hidden" : "window shown");
+                const QByteArray property = instanceName.toUtf8();
+                instance.Listen([property] {
+                    platform::Trace::Write("app", "asked to show");
+                    ShowInstanceWindows(property);
+                });
+                if (sim != nullptr && !runner) {
+                    panel = std::make_unique<SimulatorPanel>(*sim);
+                    panel->move(main.geometry().topRight() + QPoint(12, 0));
+                    panel->show();
+                }
+                if (runner)
+                    runner->Start();
+                exitCode = app.Run(&main);
+            }
+            if (main.IsWindow())
+                main.DestroyWindow();
+            if (runner && runner->Failed())
+                exitCode = ScenarioRunner::kFailureExitCode;
+            WatchStopSignalsTarget(nullptr);
+            panel.reset();
+            runner.reset();
+        }
+        ui::SetMessageBoxTraceHook(nullptr);
+        platform::Trace::Write("app", "exit " + std::to_string(exitCode));
+    }
+    // The virtual keyboard lets go of its device before the devices go away.
+    vhidev.Close();
+    return exitCode;
+}
+
+}  // namespace keylume

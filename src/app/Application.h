@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+namespace keylume {
+
+// Turns SIGINT and SIGTERM into closing the main window (after releasing every key the program
+// typed). Call first thing in main, before any thread starts.
+bool WatchForStopSignals();
+
+// The whole program after its command line was read: start-up, the message loop and shutdown.
+// Returns the exit code: 0 for a second instance, 2 for a scenario or option that cannot be
+// carried out, else the message loop's quit code.
+int RunApplication(const CommandLine& commandLine, const char* programPath);
+
+}  // namespace keylume
