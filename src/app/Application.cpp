@@ -153,7 +153,10 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
 
         SetDataFolder(dataFolder);
         GetAppConfig().Load();
-        app.LoadLanguage(GetAppConfig().chineseUi ? "lang_cn" : "lang_en");
+        const char* language = GetAppConfig().chineseUi ? "lang_cn" : "lang_en";
+        const bool languageLoaded = app.LoadLanguage(language);
+        platform::Trace::Write(
+            "app", std::string("language ") + language + (languageLoaded ? "" : " (not found)"));
         app.ApplyTheme();
 
         ui::RegisterExtensionControls(app.Registry());

@@ -8,6 +8,7 @@
 #include "core/settings/LedEffectStore.h"
 #include "core/settings/RecordStore.h"
 #include "core/settings/SideLightStore.h"
+#include "platform/Trace.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
 #include "ui/Menu.h"
@@ -298,8 +299,10 @@ bool CMainDlg::OnControlEvent(ui::EventArgs& e) {
 
 void CMainDlg::SwitchLanguage(bool chinese) {
     auto* app = ui::SApplication::Instance();
-    if (app == nullptr || !app->LoadLanguage(chinese ? "lang_cn" : "lang_en"))
+    const char* language = chinese ? "lang_cn" : "lang_en";
+    if (app == nullptr || !app->LoadLanguage(language))
         return;
+    platform::Trace::Write("app", std::string("language ") + language);
     if (GetRoot() != nullptr)
         GetRoot()->SendMessage(ui::msg::kSetLanguage);
     // The firmware text is put together from translated pieces.
