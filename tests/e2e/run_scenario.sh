@@ -99,6 +99,10 @@ for f in "${unchanged[@]}"; do
         [ ! -e "$work/data/$f" ] || fail "$f was created"
     fi
 done
+# A sanitizer's report fails the case whatever the exit code (ASan's own code is 1, like ours).
+if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: ThreadSanitizer" "$work/stderr"; then
+    fail "the sanitizer reported a fault"
+fi
 if [ -s "$work/stderr" ]; then
     echo "--- standard error:"
     cat "$work/stderr"
