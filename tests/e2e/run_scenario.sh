@@ -10,6 +10,7 @@
 #   #! lacks-file: FILE TEXT   FILE in the data folder does not contain TEXT after the run
 #   #! stderr: TEXT          standard error contains TEXT
 #   #! unchanged: FILE ...   these files are byte for byte what they were before the run
+#   #! sigterm-after: MS     send SIGTERM to the program MS ms after it started
 #   #! second-instance-after: MS  start a second instance MS ms after the first; it must exit 0
 #                              and leave every data file as it was
 # <name>.trace holds the expected trace lines without their time stamps. A line may start with
@@ -24,7 +25,7 @@ mkdir -m 700 "$work/run" "$work/data"
 export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen
 cp "$(dirname "$program")/config.xml" "$work/data/"
 
-args=() exit_want=1 channels="hid ui app sim" second_after="" unchanged=() checks=() lacks=()
+args=() exit_want=1 channels="hid ui app sim" second_after="" sigterm_after="" unchanged=() checks=() lacks=()
 stderr_want=()
 while IFS= read -r line; do
     case $line in
@@ -36,6 +37,7 @@ while IFS= read -r line; do
         "#! lacks-file: "*) lacks+=("${line#"#! lacks-file: "}") ;;
         "#! stderr: "*) stderr_want+=("${line#"#! stderr: "}") ;;
         "#! unchanged: "*) read -ra files <<<"${line#"#! unchanged: "}"; unchanged+=("${files[@]}") ;;
+        "#! sigterm-after: "*) sigterm_after=${line#"#! sigterm-after: "} ;;
         "#! second-instance-after: "*) second_after=${line#"#! second-instance-after: "} ;;
     esac
 done <"$script"
@@ -59,6 +61,10 @@ if [ -n "$second_after" ]; then
     (cd "$work/data" && sha256sum -c --quiet "$work/sums") || fail "the second instance changed files"
     grep -q "app second instance: first one shown" "$work/trace2" ||
         fail "the second instance did not reach the first one"
+fi
+if [ -n "$sigterm_after" ]; then
+    sleep "$(awk "BEGIN { print $sigterm_after / 1000 }")"
+    kill -TERM "$pid"
 fi
 wait "$pid"
 rc=$?
