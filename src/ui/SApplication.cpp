@@ -1,6 +1,7 @@
 #include "ui/SApplication.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QPalette>
 #include <QTimer>
@@ -275,11 +276,13 @@ void SApplication::ApplyTheme() {
     pal.setColor(QPalette::ToolTipBase, QColor(panel));
     pal.setColor(QPalette::ToolTipText, QColor(text));
     QApplication::setPalette(pal);
-    qApp->setStyleSheet(QString(R"(/* window %1 */
+    qApp->setStyleSheet(
+        QString(R"(/* window %1 */
 QComboBox { background:%3; color:%5; border:1px solid %4; border-radius:6px; padding:2px 10px; }
 QComboBox:hover { border-color:%7; }
-QComboBox::drop-down { border:none; width:22px; }
-QComboBox::down-arrow { image:url(%8); width:12px; height:12px; margin-right:8px; }
+QComboBox::drop-down { subcontrol-origin:padding; subcontrol-position:center right; border:none;
+  width:24px; }
+QComboBox::down-arrow { image:url("%8"); width:12px; height:12px; margin-right:8px; }
 QComboBox QAbstractItemView { background:%2; color:%5; border:1px solid %4;
   selection-background-color:%7; selection-color:#101217; outline:0; }
 QLineEdit { background:%3; color:%5; border:1px solid %4; border-radius:5px; padding:1px 6px;
@@ -301,8 +304,8 @@ QScrollBar::handle:vertical { background:%4; border-radius:4px; min-height:24px;
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height:0; }
 QScrollArea { background:transparent; border:none; }
 )")
-                            .arg(bg, panel, field, border, text, dim, accent,
-                                 ResourceFile("main:cbox_profile_ico_png")));
+            .arg(bg, panel, field, border, text, dim, accent,
+                 QFileInfo(ResourceFile("main:cbox_profile_ico_png")).absoluteFilePath()));
 }
 
 }  // namespace keylume::ui
