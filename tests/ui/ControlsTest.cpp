@@ -1,10 +1,13 @@
 // Control behaviour the windows rely on: selections, ranges, pages, edits, radios, lists, tray.
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSlider>
 #include <QSystemTrayIcon>
+#include <set>
 
 #include "UiTestSupport.h"
+#include "ui/AnimImg.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
 #include "ui/ListView.h"
@@ -288,6 +291,24 @@ TEST_F(Controls, TrayTipIsTranslatedAndCutAndLeftClickTogglesTheWindow) {
     EXPECT_TRUE(host_->isVisible());
     tray->OnLeftClick();
     EXPECT_FALSE(host_->isVisible());
+}
+
+TEST_F(Controls, AnimatedImageStepsThroughItsSkinStates) {
+    Build("<anmimg name='a' pos='0,0,24,24' skin='skin.more' speed='10'/>");
+    auto* a = Find<ui::SAnimImg>("a");
+    host_->show();
+    QElapsedTimer clock;
+    clock.start();
+    std::set<int> frames;
+    while (frames.size() < 4 && clock.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        frames.insert(a->Frame());
+    }
+    EXPECT_EQ(frames, (std::set<int>{0, 1, 2, 3})) << "four states, then round again";
+    host_->hide();
+    int stopped = a->Frame();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(a->Frame(), stopped) << "a hidden animation does not run";
 }
 
 }  // namespace
