@@ -17,11 +17,14 @@
 #include "core/settings/LedEffectStore.h"
 #include "core/settings/SideLightStore.h"
 #include "platform/Trace.h"
+#include "support/Eventually.h"
 
 using namespace std::chrono_literals;
 
 namespace keylume {
 namespace {
+
+using testing::Eventually;
 
 // Collects trace lines without their time stamps.
 class TraceCapture {
@@ -42,13 +45,6 @@ class TraceCapture {
     std::mutex mutex_;
     std::vector<std::string> lines_;
 };
-
-template <class Predicate>
-bool Eventually(Predicate predicate) {
-    for (int i = 0; i < 1000 && !predicate(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return predicate();
-}
 
 TEST(SimulatedPlatform, ARemapGoesFromTheFilterThroughPlaybackToTheVirtualKeyboard) {
     TraceCapture trace;

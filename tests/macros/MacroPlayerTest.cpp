@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "core/macros/MacroPlayer.h"
+#include "support/Eventually.h"
 
 using namespace std::chrono_literals;
 
 namespace keylume {
 namespace {
+
+using testing::Eventually;
 
 // Records what the virtual keyboard would be told and which usages it holds down.
 class FakeSink final : public KeySink {
@@ -68,17 +71,6 @@ KeyRecord Macro(std::uint32_t code, int play, int repeat, std::uint32_t delay) {
                {0x70005, 1, delay, L"B"},
                {0x70005, 0, delay, L"B"}};
     return r;
-}
-
-template <class Predicate>
-bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 3000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (predicate())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return predicate();
 }
 
 class MacroPlayerTest : public ::testing::Test {

@@ -5,11 +5,14 @@
 #include <thread>
 
 #include "core/threads/EasyThread.h"
+#include "support/Eventually.h"
 
 using namespace std::chrono_literals;
 
 namespace keylume {
 namespace {
+
+using testing::Eventually;
 
 // A target class with the member functions the thread calls.
 struct Worker {
@@ -40,17 +43,6 @@ struct Worker {
         return 0;
     }
 };
-
-template <class Predicate>
-bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 2000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (predicate())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return predicate();
-}
 
 TEST(EasyThread, StartRunsUntilStopAndStopWaitsForTheWorker) {
     Worker w;

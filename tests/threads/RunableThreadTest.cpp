@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "core/threads/RunableThread.h"
+#include "support/Eventually.h"
 
 using namespace std::chrono_literals;
 
 namespace keylume {
 namespace {
+
+using testing::Eventually;
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,17 +62,6 @@ std::unique_ptr<ThreadRunable<Target>> Make(Target& target, std::int32_t arg1,
     r->interval = interval;
     r->repeat = repeat;
     return r;
-}
-
-template <class Predicate>
-bool Eventually(Predicate predicate, std::chrono::milliseconds limit = 3000ms) {
-    const auto deadline = Clock::now() + limit;
-    while (Clock::now() < deadline) {
-        if (predicate())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return predicate();
 }
 
 struct RepeatCase {

@@ -12,30 +12,52 @@
 
 namespace keylume::vmtest {
 
+namespace {
+
+// Calls `visit` with each event node's descriptor and device until it returns true; the visitor
+// then owns both, otherwise they are freed here.
+template <class Visit>
+bool ForEachNode(Visit visit) {
+    DIR* dir = ::opendir("/dev/input");
+    if (dir == nullptr)
+        return false;
+    bool taken = false;
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string file = entry->d_name;
+        if (file.rfind("event", 0) != 0)
+            continue;
+        const int fd = ::open(("/dev/input/" + file).c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        libevdev* dev = nullptr;
+        if (libevdev_new_from_fd(fd, &dev) == 0 && visit(file, fd, dev)) {
+            taken = true;
+            break;
+        }
+        if (dev != nullptr)
+            libevdev_free(dev);
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return taken;
+}
+
+}  // namespace
+
 std::optional<EventNode> EventNode::Open(const std::string& deviceName,
                                          std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     do {
-        if (DIR* dir = ::opendir("/dev/input")) {
-            while (dirent* entry = ::readdir(dir)) {
-                const std::string file = entry->d_name;
-                if (file.rfind("event", 0) != 0)
-                    continue;
-                const int fd = ::open(("/dev/input/" + file).c_str(), O_RDONLY | O_NONBLOCK);
-                if (fd < 0)
-                    continue;
-                libevdev* dev = nullptr;
-                if (libevdev_new_from_fd(fd, &dev) == 0 && deviceName == libevdev_get_name(dev)) {
-                    ::closedir(dir);
-                    libevdev_set_clock_id(dev, CLOCK_MONOTONIC);
-                    return EventNode(fd, dev);
-                }
-                if (dev != nullptr)
-                    libevdev_free(dev);
-                ::close(fd);
-            }
-            ::closedir(dir);
-        }
+        std::optional<EventNode> found;
+        ForEachNode([&](const std::string&, int fd, libevdev* dev) {
+            if (deviceName != libevdev_get_name(dev))
+                return false;
+            libevdev_set_clock_id(dev, CLOCK_MONOTONIC);
+            found.emplace(EventNode(fd, dev));
+            return true;
+        });
+        if (found)
+            return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
@@ -43,23 +65,10 @@ std::optional<EventNode> EventNode::Open(const std::string& deviceName,
 
 std::string EventNode::PresentNames() {
     std::string names;
-    if (DIR* dir = ::opendir("/dev/input")) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string file = entry->d_name;
-            if (file.rfind("event", 0) != 0)
-                continue;
-            const int fd = ::open(("/dev/input/" + file).c_str(), O_RDONLY | O_NONBLOCK);
-            if (fd < 0)
-                continue;
-            libevdev* dev = nullptr;
-            if (libevdev_new_from_fd(fd, &dev) == 0) {
-                names += file + "=\"" + libevdev_get_name(dev) + "\" ";
-                libevdev_free(dev);
-            }
-            ::close(fd);
-        }
-        ::closedir(dir);
-    }
+    ForEachNode([&](const std::string& file, int, libevdev* dev) {
+        names += file + "=\"" + libevdev_get_name(dev) + "\" ";
+        return false;
+    });
     return names;
 }
 
