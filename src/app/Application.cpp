@@ -205,9 +205,11 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
                     main.show();
                 platform::Trace::Write("app", cl.StartHidden() ? "window hidden" : "window shown");
                 const QByteArray property = instanceName.toUtf8();
-                instance.Listen([property] {
+                instance.Listen([property, &main] {
                     platform::Trace::Write("app", "asked to show");
                     ShowInstanceWindows(property);
+                    if (main.isVisible())
+                        platform::Trace::Write("app", "window shown");
                 });
                 if (sim != nullptr && !runner) {
                     panel = std::make_unique<SimulatorPanel>(*sim);
