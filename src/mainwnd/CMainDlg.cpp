@@ -1,13 +1,17 @@
 #include "mainwnd/CMainDlg.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QVariant>
 
 #include "core/device/DeviceChange.h"
 #include "core/settings/AppConfig.h"
 #include "core/settings/LedEffectStore.h"
+#include "core/settings/MacroStore.h"
 #include "core/settings/RecordStore.h"
 #include "core/settings/SideLightStore.h"
+#include "macrodlg/KeyFunction.h"
+#include "macrodlg/MacroRecordDlg.h"
 #include "platform/Trace.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
@@ -333,7 +337,58 @@ void CMainDlg::ShowKeyAssignments() {
 
 bool CMainDlg::OnCoordButtonClick(std::int32_t id, QString name, std::int32_t state, unsigned flags,
                                   std::int32_t, std::int32_t) {
-    return keyClickHook_ ? keyClickHook_(id, name, state, flags) : false;
+    if (keyClickHook_)
+        return keyClickHook_(id, name, state, flags);
+    // Only a completed left click on a key, and only while the keyboard is there to bind it.
+    if (state != 1 || !keyboard_.IsOpen() || keyboardImage_ == nullptr)
+        return false;
+    CoordKey key;
+    if (!keyboardImage_->GetKeyInfo(id, &key))
+        return false;
+    const std::uint32_t code = (static_cast<std::uint32_t>(key.va) & 0xFFFF) << 16 |
+                               (static_cast<std::uint32_t>(key.id) & 0xFFFF);
+    if (editorOpen_)
+        return false;
+    editorOpen_ = true;
+    // The editor's modal loop runs once the picture's mouse handling has finished, not inside it.
+    // A timer rather than a posted call: posted events are flushed by whoever runs the loop at
+    // that moment, which would start the modal loop inside their handling too.
+    QTimer::singleShot(1, this, [this, id, name, code] { RunKeyFunctionEditor(id, name, code); });
+    return false;
+}
+
+void CMainDlg::RunKeyFunctionEditor(std::int32_t id, const QString& name, std::uint32_t code) {
+    if (!keyboard_.IsOpen() || keyboardImage_ == nullptr) {
+        editorOpen_ = false;
+        return;
+    }
+    assignedKeys[id] = name;
+    MacroStore& macros = GetMacroStore();
+    RecordStore& records = GetRecordStore();
+    {
+        MacroRecordDlg dialog(macros, filter_, &assignedKeys);
+        const int result = dialog.DoModal(this);
+        filter_.SendCaptureRequest();
+        if (result == ui::kIdOk) {
+            if (id != 0)
+                keyboardImage_->SetKeyChecked(id, true);
+            if (auto record = BuildKeyRecord(macros, GetAppConfig(), code, name.toStdWString())) {
+                keyboardImage_->SetKeyText(id, KeyRecordLabel(*record));
+                records.AddOrReplace(*record);
+                records.Save();
+            }
+            macros.Save();
+            filter_.UploadKeyTable();
+        } else if (result == MacroRecordDlg::kDeleteResult) {
+            records.Remove(code);
+            keyboardImage_->SetKeyText(id, QString());
+            keyboardImage_->SetKeyChecked(id, false);
+            records.Save();
+            filter_.UploadKeyTable();
+        }
+    }
+    assignedKeys.clear();
+    editorOpen_ = false;
 }
 
 std::int32_t CMainDlg::OnFilterKey(std::uint16_t usagePage, std::uint16_t usageId, bool pressed) {

@@ -82,6 +82,8 @@ class CMainDlg : public ui::SHostWnd, public ICoordButtonClickListener {
 
   private:
     bool OnInitDialog();
+    // Runs the key-function editor for one key and applies its result.
+    void RunKeyFunctionEditor(std::int32_t id, const QString& name, std::uint32_t code);
     void OnDestroy();
     void RegisterForDeviceBroadcasts();
     void FindControls();
@@ -120,6 +122,7 @@ class CMainDlg : public ui::SHostWnd, public ICoordButtonClickListener {
     QSocketNotifier* broadcastNotifier_ = nullptr;
     bool threadsStarted_ = false;
     KeyClickHook keyClickHook_;
+    bool editorOpen_ = false;
 };
 
 }  // namespace keylume
