@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "app/SimulatedPlatform.h"
+#include "core/drivers/FilterChannel.h"
+#include "macrodlg/MacroRecordDlg.h"
+#include "ui/Buttons.h"
+#include "ui/ControlRegistry.h"
+#include "ui/InputControls.h"
+#include "ui/ListView.h"
+#include "ui/NamedIds.h"
+#include "ui/ResProvider.h"
+#include "ui/SApplication.h"
+#include "ui/TabCtrl.h"
+
+namespace fs = std::filesystem;
+
+namespace keylume {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "macrodlg_test";
+        static char* argv[] = {name, nullptr};
+        if (QApplication::instance() == nullptr)
+            app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The editor over the package beside the program, a macro library in a folder of the test's own
+// and the built-in filter.
+class MacroRecordDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp_.isValid());
+        data_ = temp_.path().toStdString();
+        app_ = std::make_unique<ui::SApplication>();
+        app_->SetProgramFolder(KEYLUME_PROGRAM_DIR);
+        app_->InitNamedIds(ui::KeylumeNamedIds());
+        auto files = std::make_shared<ui::SResProviderFiles>();
+        ASSERT_TRUE(files->Init(KEYLUME_PROGRAM_DIR "/uires"));
+        app_->AddResProvider(files);
+        app_->LoadLanguage("lang_en");
+        ui::RegisterExtensionControls(app_->Registry());
+        config_.funkeys = {{L"Mute", 0xC00E2, {}, {}}, {L"Calculator", 0xC0192, {}, {}}};
+        config_.combkeys = {{L"Copy", {{458976, 0}, {458758, 20}}}};
+        channel_.Open();
+        channel_.StartListening();
+    }
+
+    void TearDown() override {
+        dialog_.reset();
+        channel_.StopListening();
+        app_.reset();
+    }
+
+    void Library(const std::string& config, const std::string& groups) {
+        std::ofstream(data_ / "macro.xml") << "<?xml version=\"1.0\"?>\n<config " << config
+                                           << "/>\n<macro>" << groups << "</macro>\n";
+        ASSERT_TRUE(store_.Load(data_ / "macro.xml"));
+    }
+
+    void Open() {
+        dialog_ = std::make_unique<MacroRecordDlg>(store_, channel_, &keys_, config_,
+                                                   [this] { return now_; });
+        dialog_->SendMessage(ui::msg::kInitDialog);
+    }
+
+    template <class T>
+    T* Find(const char* name) {
+        return dialog_->FindChildByName2<T>(name);
+    }
+    void Click(const char* name) { Find<ui::SButton>(name)->Click(); }
+    void Record(std::uint32_t usage, bool pressed, std::int64_t at) {
+        now_ = at;
+        dialog_->SendMessage(MacroRecordDlg::kRecordKeyMessage, usage, pressed ? 1 : 0);
+    }
+    std::vector<MacroItem> Items() {
+        const MacroGroup* group = dialog_->KeyList().Group();
+        return group == nullptr ? std::vector<MacroItem>{} : group->items;
+    }
+    std::string File() { return Slurp(data_ / "macro.xml"); }
+
+    QTemporaryDir temp_;
+    fs::path data_;
+    std::unique_ptr<ui::SApplication> app_;
+    SimulatedPlatform sim_{SimulatedPlatform::Options{}};
+    RecordStore records_;
+    FilterChannel channel_{sim_.Filter(), records_};
+    MacroStore store_;
+    AppConfig config_;
+    std::map<std::int32_t, QString> keys_{{5, "B"}, {4, "A"}};
+    std::int64_t now_ = 0;
+    std::unique_ptr<MacroRecordDlg> dialog_;
+};
+
+constexpr const char* kTwoGroups =
+    "<group name=\"One\"><item code=\"458756\" state=\"1\" delay=\"5\" name=\"A\"/></group>"
+    "<group name=\"Two\"/>";
+
+TEST_F(MacroRecordDlgTest, OpeningCorrectsTheStoredGroupAndModeAndShowsTheKeys) {
+    Library("type=\"0\" mode=\"7\" group=\"2\" delay=\"40\" repeat=\"3\"", kTwoGroups);
+    Open();
+    EXPECT_EQ(store_.group, 0);
+    EXPECT_EQ(Find<ui::SListView>("macro_group")->GetSel(), 0);
+    EXPECT_EQ(Items().size(), 1u);
+    EXPECT_EQ(store_.mode, 0);
+    EXPECT_NE(File().find("mode=\"0\""), std::string::npos);
+    EXPECT_EQ(Find<ui::SWindow>("text_recording_keys")->GetWindowText(), "A,B");
+    EXPECT_TRUE(Find<ui::SRadioBox>("chk_macro_realy_delay")->IsChecked());
+    EXPECT_FALSE(Find<ui::SEdit>("edit_macro_delay_time")->isEnabled());
+    EXPECT_EQ(Find<ui::SEdit>("edit_macro_repeat_times")->GetWindowText(), "3");
+    EXPECT_FALSE(Find<ui::SCheckBox>("chk_macro_record")->IsChecked());
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_media_keys")->GetCount(), 2);
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_function_keys")->GetCount(), 1);
+}
+
+TEST_F(MacroRecordDlgTest, GroupDelOnTheOnlyGroupLeavesNothingSelected) {
+    Library("group=\"0\"", "<group name=\"Only\"><item code=\"458756\" state=\"1\"/></group>");
+    Open();
+    Click("groupDel");
+    EXPECT_TRUE(store_.groups.empty());
+    EXPECT_EQ(store_.group, -1);
+    EXPECT_EQ(Find<ui::SListView>("macro_group")->GetSel(), -1);
+    EXPECT_EQ(dialog_->KeyList().getCount(), 0);
+    // Recording cannot be switched on without a group.
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    EXPECT_FALSE(Find<ui::SCheckBox>("chk_macro_record")->IsChecked());
+}
+
+TEST_F(MacroRecordDlgTest, GroupAddOnAnEmptyLibrarySelectsTheNewGroup) {
+    for (const char* group : {"-1", "0"}) {
+        Library(std::string("group=\"") + group + "\"", "");
+        Open();
+        Click("groupAdd");
+        EXPECT_EQ(store_.group, 0) << group;
+        EXPECT_EQ(Find<ui::SListView>("macro_group")->GetSel(), 0) << group;
+        ASSERT_NE(dialog_->KeyList().Group(), nullptr) << group;
+        dialog_.reset();
+    }
+}
+
+TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
+    struct Case {
+        const char* radio;
+        std::vector<std::uint32_t> delays;
+    } cases[] = {
+        {"chk_macro_fixed_delay", {30, 30, 30, 0}},
+        {"chk_macro_no_delay", {0, 0, 0, 0}},
+        {"chk_macro_realy_delay", {12, 40, 7, 0}},
+    };
+    for (const Case& c : cases) {
+        Library("delay=\"30\" group=\"0\"", "<group name=\"G\"/>");
+        Open();
+        Find<ui::SRadioBox>(c.radio)->Click();
+        Find<ui::SCheckBox>("chk_macro_record")->Click();
+        ASSERT_TRUE(Find<ui::SCheckBox>("chk_macro_record")->IsChecked());
+        EXPECT_EQ(Find<ui::SCheckBox>("chk_macro_record")->GetWindowText(), "Stop record");
+        Record(0x70004, false, 90);  // a release before any event is dropped
+        Record(0x70004, true, 100);
+        Record(0x70004, false, 112);
+        Record(0x70005, true, 152);
+        Record(0x70005, false, 159);
+        const auto items = Items();
+        ASSERT_EQ(items.size(), 4u) << c.radio;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            EXPECT_EQ(items[i].delay, c.delays[i]) << c.radio << " event " << i;
+        EXPECT_EQ(items[0].name, L"A");
+        EXPECT_EQ(items[1].state, 0u);
+        EXPECT_EQ(dialog_->LastEventTime(), 159);
+        dialog_.reset();
+    }
+}
+
+TEST_F(MacroRecordDlgTest, KeysReachTheDialogOnlyThroughItsMessage) {
+    Library("delay=\"30\" mode=\"1\" group=\"0\"", "<group name=\"G\"/>");
+    Open();
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    // The reader thread only posts; the event is recorded when the UI thread handles it.
+    std::int32_t answer = 0;
+    std::thread reader([&] { answer = dialog_->OnFilterKey(7, 4, true); });
+    reader.join();
+    EXPECT_EQ(answer, 1);
+    EXPECT_TRUE(Items().empty());
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(Items().size(), 1u);
+    EXPECT_EQ(Items()[0].code, 0x70004u);
+}
+
+TEST_F(MacroRecordDlgTest, CapturedKeysDoNotTypeIntoTheFocusedField) {
+    Library("group=\"0\" repeat=\"1\"", "<group name=\"G\"/>");
+    Open();
+    QLineEdit* field = Find<ui::SEdit>("edit_macro_repeat_times")->Widget();
+    auto type = [&] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7");
+        QApplication::sendEvent(field, &press);
+        return field->text();
+    };
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    EXPECT_EQ(type(), "1");
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    EXPECT_EQ(type(), "17");
+    EXPECT_EQ(store_.repeat, 17);
+}
+
+TEST_F(MacroRecordDlgTest, SingleKeyPageCapturesThePressOnly) {
+    Library("type=\"1\" group=\"0\"", "<group name=\"G\"/>");
+    Open();
+    Record(0xC00E9, true, 10);
+    Record(0x70004, false, 20);
+    EXPECT_EQ(store_.skcode, 0xC00E9);
+    EXPECT_EQ(Find<ui::SWindow>("edit_single_key")->GetWindowText(), "Volume Up");
+    EXPECT_EQ(Find<ui::SWindow>("edit_single_key")->GetUserData(), 0xC00E9);
+}
+
+TEST_F(MacroRecordDlgTest, KeyListShowsCodesAndTakesTypedDelays) {
+    Library("group=\"0\"",
+            "<group name=\"G\"><item code=\"786665\" state=\"0\" delay=\"5\" name=\"Volume Up\"/>"
+            "<item code=\"458756\" state=\"1\" delay=\"8\" name=\"A\"/></group>");
+    Open();
+    auto* list = Find<ui::SMcListView>("key_info");
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->GetRow(0)->FindChildByName("key_code")->GetWindowText(), "c00e9");
+    EXPECT_EQ(list->GetRow(0)->FindChildByName("key_state")->GetWindowText(), "replace");
+    EXPECT_EQ(list->GetRow(1)->FindChildByName("key_state")->GetWindowText(), "key down");
+    auto* delay = list->GetRow(0)->FindChildByName2<ui::SEdit>("key_delay");
+    struct Typed {
+        const char* text;
+        std::uint32_t stored;
+        const char* shown;
+    } typed[] = {{"12ab", 12, "12ab"}, {"ab", 12, "12"}, {"", 12, "12"}, {"-4", 12, "12"}};
+    for (const Typed& t : typed) {
+        delay->SetWindowText(t.text);
+        EXPECT_EQ(Items()[0].delay, t.stored) << t.text;
+        EXPECT_EQ(delay->GetWindowText(), t.shown) << t.text;
+    }
+}
+
+TEST_F(MacroRecordDlgTest, ItemButtonsAtTheEdgesChangeNothing) {
+    Library("group=\"0\"",
+            "<group name=\"G\"><item code=\"458756\" state=\"1\"/><item code=\"458757\" "
+            "state=\"1\"/></group>");
+    Open();
+    auto* list = Find<ui::SMcListView>("key_info");
+    const auto before = Items();
+    list->SetSel(0);
+    Click("item_up");
+    list->SetSel(1);
+    Click("item_down");
+    EXPECT_EQ(Items(), before);
+    Click("item_up");
+    EXPECT_EQ(Items()[0].code, 0x70005u);
+    EXPECT_EQ(list->GetSel(), 0);
+    list->ClickHeader(1);
+    EXPECT_EQ(list->SortFlagOf(1), ui::kSortAscending);
+    EXPECT_EQ(Items()[0].code, 0x70005u);
+    dialog_->KeyList().AddItem(0, L"none", 1, 0);
+    EXPECT_EQ(Items().size(), 2u);
+}
+
+TEST_F(MacroRecordDlgTest, ResultsOfTheButtonsAndTheListenerIsRemovedAtTheEnd) {
+    Library("group=\"0\"", kTwoGroups);
+    const std::size_t listeners = channel_.ListenerCount();
+    struct Case {
+        const char* button;
+        int result;
+    } cases[] = {{"btnOK", 1}, {"btnDelete", 65596}, {"btnCancel", 2}};
+    for (const Case& c : cases) {
+        Open();
+        EXPECT_EQ(channel_.ListenerCount(), listeners + 1);
+        Find<ui::SListView>("macro_group")->ClickRow(1);
+        QTimer::singleShot(0, [&] { Click(c.button); });
+        EXPECT_EQ(dialog_->DoModal(), c.result) << c.button;
+        dialog_.reset();
+        EXPECT_EQ(channel_.ListenerCount(), listeners);
+        EXPECT_TRUE(channel_.IsListening());
+    }
+    EXPECT_EQ(store_.group, 1);
+}
+
+}  // namespace
+}  // namespace keylume
