@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QStringList>
 #include <algorithm>
 
 #include "core/macros/KeyNameTable.h"
 #include "core/settings/NumberText.h"
+#include "macrodlg/GroupFile.h"
 #include "platform/Clock.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
+#include "ui/MessageBox.h"
 #include "ui/TabCtrl.h"
 
 namespace keylume {
@@ -32,7 +36,23 @@ int LeadingNumber(const QString& text) {
     return settings_text::SignedDecimal(text.toUtf8().constData());
 }
 
+QString AskForFile(QWidget* owner, bool save) {
+    const QString filter = ui::TrText("Macro groups (*.xml)");
+    return save
+               ? QFileDialog::getSaveFileName(owner, ui::TrText("Export macro groups"), {}, filter)
+               : QFileDialog::getOpenFileName(owner, ui::TrText("Import macro groups"), {}, filter);
+}
+
+MacroRecordDlg::FileChooser& Chooser() {
+    static MacroRecordDlg::FileChooser chooser = AskForFile;
+    return chooser;
+}
+
 }  // namespace
+
+void MacroRecordDlg::SetFileChooser(FileChooser chooser) {
+    Chooser() = chooser ? std::move(chooser) : FileChooser(AskForFile);
+}
 
 MacroRecordDlg::MacroRecordDlg(MacroStore& store, FilterChannel& channel,
                                std::map<std::int32_t, QString>* assignedKeys,
@@ -146,6 +166,10 @@ void MacroRecordDlg::OnInitDialog() {
 
     FillLists();
 
+    for (const char* name : {"groupImport", "groupExport"})
+        if (ui::SWindow* button = FindChildByName(name))
+            button->setEnabled(true);
+
     if (recordCheck_ != nullptr)
         recordCheck_->Subscribe(ui::EventType::Command, [this](ui::EventArgs&) {
             OnRecordSwitch();
@@ -249,6 +273,10 @@ bool MacroRecordDlg::OnControlEvent(ui::EventArgs& e) {
         OnGroupAdd();
     } else if (name == "groupDel") {
         OnGroupDel();
+    } else if (name == "groupImport") {
+        OnGroupImport();
+    } else if (name == "groupExport") {
+        OnGroupExport();
     } else if (name == "item_up" || name == "item_down" || name == "item_delete" ||
                name == "item_clear") {
         OnItemCommand(name);
@@ -285,6 +313,49 @@ void MacroRecordDlg::OnGroupDel() {
         keyAdapter_.SetGroup(-1);
     else
         ShowGroup(store_.group);
+}
+
+void MacroRecordDlg::OnGroupImport() {
+    const QString path = Chooser()(this, false);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    std::vector<MacroGroup> groups;
+    const bool read =
+        file.open(QIODevice::ReadOnly) && ReadGroupFile(file.readAll().toStdString(), groups);
+    if (!read) {
+        ui::SMessageBox(this, "The file holds no macro groups that can be imported.",
+                        "Import macro groups", ui::kMbOk | ui::kMbIconWarning);
+        return;
+    }
+    for (MacroGroup& group : groups)
+        store_.groups.push_back(std::move(group));
+    store_.Save();
+    groupAdapter_.notifyDataSetChanged();
+}
+
+void MacroRecordDlg::OnGroupExport() {
+    // The selected group, or the whole library when none is selected.
+    std::vector<MacroGroup> groups;
+    if (const MacroGroup* group =
+            SelectedGroupRow() >= 0 ? store_.Group(SelectedGroupRow()) : nullptr)
+        groups.push_back(*group);
+    else
+        groups = store_.groups;
+    if (groups.empty())
+        return;
+    const QString path = Chooser()(this, true);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    const std::string text = GroupFileText(groups);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(text.data(), static_cast<qint64>(text.size())) ==
+                             static_cast<qint64>(text.size()) &&
+                         file.flush();
+    if (!written)
+        ui::SMessageBox(this, "The file could not be written.", "Export macro groups",
+                        ui::kMbOk | ui::kMbIconWarning);
 }
 
 void MacroRecordDlg::OnItemCommand(const QString& name) {

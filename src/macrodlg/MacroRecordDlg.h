@@ -37,6 +37,10 @@ class MacroRecordDlg : public ui::SHostDialog, public IOnMacroGroupClickedListen
     static constexpr int kDeleteResult = 65596;
 
     using NowMs = std::function<std::int64_t()>;
+    // Picks the file for "groupImport" (save false) or "groupExport" (save true); empty when the
+    // user cancels. The default asks with the system's file dialog.
+    using FileChooser = std::function<QString(QWidget* owner, bool save)>;
+    static void SetFileChooser(FileChooser chooser);
 
     MacroRecordDlg(MacroStore& store, FilterChannel& channel,
                    std::map<std::int32_t, QString>* assignedKeys,
@@ -69,6 +73,8 @@ class MacroRecordDlg : public ui::SHostDialog, public IOnMacroGroupClickedListen
     void ShowGroup(int index);
     void OnGroupAdd();
     void OnGroupDel();
+    void OnGroupImport();
+    void OnGroupExport();
     void OnItemCommand(const QString& name);
     void OnRecordSwitch();
     void OnDelayMode(int id);

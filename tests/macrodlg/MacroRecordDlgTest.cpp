@@ -18,6 +18,7 @@
 #include "ui/ControlRegistry.h"
 #include "ui/InputControls.h"
 #include "ui/ListView.h"
+#include "ui/MessageBox.h"
 #include "ui/NamedIds.h"
 #include "ui/ResProvider.h"
 #include "ui/SApplication.h"
@@ -300,6 +301,43 @@ TEST_F(MacroRecordDlgTest, ResultsOfTheButtonsAndTheListenerIsRemovedAtTheEnd) {
         EXPECT_TRUE(channel_.IsListening());
     }
     EXPECT_EQ(store_.group, 1);
+}
+
+TEST_F(MacroRecordDlgTest, ExportedGroupsImportAgainAndABadFileChangesNothing) {
+    Library("group=\"0\"", kTwoGroups);
+    Open();
+    const QString file = QString::fromStdString((data_ / "groups.xml").string());
+    QString chosen = file;
+    MacroRecordDlg::SetFileChooser([&](QWidget*, bool) { return chosen; });
+    std::vector<QString> boxes;
+    ui::SetMessageBoxAnswerHook([&](const QString& caption, const QString&, unsigned) {
+        boxes.push_back(caption);
+        return std::optional<int>(ui::kIdOk);
+    });
+    Click("groupExport");
+    Click("groupImport");
+    ASSERT_EQ(store_.groups.size(), 3u);
+    EXPECT_EQ(store_.groups[2], store_.groups[0]);
+    EXPECT_EQ(Find<ui::SListView>("macro_group")->RowCount(), 3);
+    EXPECT_NE(File().find("<group name=\"One\">"), File().rfind("<group name=\"One\">"));
+    EXPECT_TRUE(boxes.empty());
+
+    const std::string before = File();
+    for (const char* bad : {"not xml", "<?xml version=\"1.0\"?><config/>", "<macro/>",
+                            "<macro><group name=\"x\"><oops/></group></macro>"}) {
+        std::ofstream(data_ / "groups.xml", std::ios::trunc) << bad;
+        Click("groupImport");
+        EXPECT_EQ(store_.groups.size(), 3u) << bad;
+    }
+    chosen = QString::fromStdString((data_ / "missing.xml").string());
+    Click("groupImport");
+    EXPECT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(File(), before);
+    chosen.clear();  // cancelled
+    Click("groupImport");
+    EXPECT_EQ(boxes.size(), 5u);
+    ui::SetMessageBoxAnswerHook(nullptr);
+    MacroRecordDlg::SetFileChooser(nullptr);
 }
 
 }  // namespace
