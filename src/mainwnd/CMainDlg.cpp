@@ -367,7 +367,11 @@ void CMainDlg::RunKeyFunctionEditor(std::int32_t id, const QString& name, std::u
     RecordStore& records = GetRecordStore();
     {
         MacroRecordDlg dialog(macros, filter_, &assignedKeys);
-        const int result = dialog.DoModal(this);
+        int result = dialog.DoModal(this);
+        // The window may have gone while the editor was open (keyboard unplugged, program
+        // ending): then its picture is gone too and nothing is applied.
+        if (!IsWindow())
+            result = ui::kIdCancel;
         filter_.SendCaptureRequest();
         if (result == ui::kIdOk) {
             if (id != 0)
