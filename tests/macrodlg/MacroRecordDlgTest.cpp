@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "app/SimulatedPlatform.h"
 #include "core/drivers/FilterChannel.h"
 #include "macrodlg/MacroRecordDlg.h"
+#include "platform/Trace.h"
 #include "ui/Buttons.h"
 #include "ui/ControlRegistry.h"
 #include "ui/InputControls.h"
@@ -301,6 +304,68 @@ TEST_F(MacroRecordDlgTest, ResultsOfTheButtonsAndTheListenerIsRemovedAtTheEnd) {
         EXPECT_TRUE(channel_.IsListening());
     }
     EXPECT_EQ(store_.group, 1);
+}
+
+// The control requests the editor sends while the user switches recording and pages; the reader's
+// own requests for the next event are left out.
+class FilterRequests {
+  public:
+    FilterRequests() {
+        platform::Trace::SetSink([this](std::string_view line) {
+            for (const char* code : {"226008", "22600c", "226010"})
+                if (line.find(std::string("filter ioctl ") + code) != std::string_view::npos) {
+                    std::lock_guard lock(mutex_);
+                    codes_.push_back(code);
+                }
+        });
+    }
+    ~FilterRequests() { platform::Trace::SetSink(nullptr); }
+    std::vector<std::string> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(codes_, {});
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> codes_;
+};
+
+TEST_F(MacroRecordDlgTest, RecordSwitchAndPagesDriveTheFilterChannel) {
+    using Codes = std::vector<std::string>;
+    const Codes restart = {"226008", "22600c", "226010"};
+    Library("type=\"0\" group=\"0\"", "<group name=\"G\"/>");
+    FilterRequests requests;
+    Open();
+    EXPECT_EQ(requests.Take(), Codes{});
+    auto* record = Find<ui::SCheckBox>("chk_macro_record");
+    auto* tabs = Find<ui::STabCtrl>("tab_macro_mode_selection");
+
+    record->Click();
+    EXPECT_EQ(requests.Take(), restart);
+    EXPECT_TRUE(dialog_->ReaderRestarted());
+    tabs->SetCurSel(2);
+    EXPECT_FALSE(channel_.IsListening());
+    tabs->SetCurSel(0);  // recording was on: the reader comes back
+    EXPECT_EQ(requests.Take(), restart);
+    EXPECT_TRUE(channel_.IsListening());
+    record->Click();
+    EXPECT_FALSE(channel_.IsListening());
+    EXPECT_FALSE(dialog_->ReaderRestarted());
+
+    tabs->SetCurSel(1);
+    EXPECT_EQ(requests.Take(), restart);
+    EXPECT_EQ(store_.type, 1);
+    tabs->SetCurSel(0);  // without recording the reader stays stopped
+    EXPECT_FALSE(channel_.IsListening());
+    EXPECT_EQ(requests.Take(), Codes{});
+
+    dialog_.reset();  // the main window's listener gets the keys again
+    EXPECT_EQ(requests.Take(), (Codes{"226008", "22600c"}));
+    EXPECT_TRUE(channel_.IsListening());
+
+    store_.type = 1;  // opening on the single-key page starts the capture
+    Open();
+    EXPECT_EQ(requests.Take(), restart);
 }
 
 TEST_F(MacroRecordDlgTest, ExportedGroupsImportAgainAndABadFileChangesNothing) {
