@@ -168,6 +168,27 @@ TEST_F(MacroRecordDlgTest, GroupAddOnAnEmptyLibrarySelectsTheNewGroup) {
     }
 }
 
+TEST_F(MacroRecordDlgTest, GroupRowsRenameInPlaceAndAClickShowsTheirKeys) {
+    Library("group=\"1\"", kTwoGroups);
+    Open();
+    auto* list = Find<ui::SListView>("macro_group");
+    EXPECT_EQ(dialog_->KeyList().getCount(), 0);
+    list->ClickRow(0);
+    EXPECT_EQ(store_.group, 0);
+    EXPECT_EQ(dialog_->KeyList().getCount(), 1);
+    auto* name = list->GetRow(1)->FindChildByName2<ui::SEdit>("group_name");
+    for (const char* typed : {"Tw", ""}) {
+        name->SetWindowText(typed);
+        EXPECT_EQ(store_.groups[1].name, QString(typed).toStdWString());
+        EXPECT_NE(File().find(std::string("<group name=\"") + typed + "\""), std::string::npos);
+    }
+    // A row whose group has just gone calls nobody.
+    ui::SWindow* last = list->GetRow(1);
+    store_.groups.pop_back();
+    last->FireSimple(ui::EventType::Command);
+    EXPECT_EQ(dialog_->KeyList().getCount(), 1);
+}
+
 TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
     struct Case {
         const char* radio;
