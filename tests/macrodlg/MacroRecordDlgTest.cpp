@@ -189,6 +189,19 @@ TEST_F(MacroRecordDlgTest, GroupRowsRenameInPlaceAndAClickShowsTheirKeys) {
     EXPECT_EQ(dialog_->KeyList().getCount(), 1);
 }
 
+TEST_F(MacroRecordDlgTest, AddingGroupsKeepsTheShownGroupForRecording) {
+    Library("group=\"0\" mode=\"2\"", kTwoGroups);
+    Open();
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    // Enough new groups to move the library in memory.
+    for (int i = 0; i < 40; ++i)
+        Click("groupAdd");
+    Record(0x70005, true, 10);
+    ASSERT_EQ(store_.groups[0].items.size(), 2u);
+    EXPECT_EQ(store_.groups[0].items[1].code, 0x70005u);
+    EXPECT_EQ(Find<ui::SMcListView>("key_info")->RowCount(), 2);
+}
+
 TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
     struct Case {
         const char* radio;
