@@ -202,6 +202,32 @@ TEST_F(MacroRecordDlgTest, AddingGroupsKeepsTheShownGroupForRecording) {
     EXPECT_EQ(Find<ui::SMcListView>("key_info")->RowCount(), 2);
 }
 
+TEST_F(MacroRecordDlgTest, TypedCountsAndDelaysAreStoredAsTheirLeadingNumber) {
+    Library("group=\"0\" mode=\"0\" delay=\"10\" repeat=\"1\"", kTwoGroups);
+    Open();
+    auto* repeat = Find<ui::SEdit>("edit_macro_repeat_times");
+    auto* delay = Find<ui::SEdit>("edit_macro_delay_time");
+    delay->SetWindowText("99");  // real-delay mode ignores the fixed delay
+    EXPECT_EQ(store_.delay, 10);
+    Find<ui::SRadioBox>("chk_macro_fixed_delay")->Click();
+    EXPECT_TRUE(delay->isEnabled());
+    struct Typed {
+        const char* text;
+        int value;
+    } typed[] = {{"abc", 0}, {"-3", -3}, {"12x", 12}, {"45", 45}};
+    for (const Typed& t : typed) {
+        repeat->SetWindowText(t.text);
+        delay->SetWindowText(t.text);
+        EXPECT_EQ(store_.repeat, t.value) << t.text;
+        EXPECT_EQ(store_.delay, t.value) << t.text;
+    }
+    EXPECT_NE(File().find("repeat=\"45\" mode=\"1\" delay=\"45\""), std::string::npos);
+    Find<ui::SRadioBox>("chk_macro_no_delay")->Click();
+    EXPECT_EQ(delay->GetWindowText(), "0");
+    EXPECT_FALSE(delay->isEnabled());
+    EXPECT_EQ(store_.delay, 45);
+}
+
 TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
     struct Case {
         const char* radio;
