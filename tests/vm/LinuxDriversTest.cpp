@@ -14,6 +14,7 @@
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -32,9 +33,21 @@ using namespace std::chrono_literals;
 namespace keylume::vmtest {
 namespace {
 
-// hid-input names a keyboard collection's node after the device, with " Keyboard" added.
-constexpr const char* kKeyboardName = "Keylume test keyboard Keyboard";
-constexpr const char* kCloneName = "Keylume test keyboard Keyboard (Keylume)";
+// Each test plays its keyboard under a name of its own: the node of an earlier test's keyboard can
+// still be on its way out when the next one starts. hid-input names a keyboard collection's node
+// after the device with " Keyboard" added; the filter's clone adds " (Keylume)".
+struct PlayedKeyboard {
+    std::string device;
+    std::string node;
+    std::string clone;
+    explicit PlayedKeyboard(const std::string& name)
+        : device(name), node(name + " Keyboard"), clone(name + " Keyboard (Keylume)") {}
+    UhidKeyboard::Options Options() const {
+        UhidKeyboard::Options options;
+        options.name = device;
+        return options;
+    }
+};
 constexpr const char* kVirtualName = "Keylume virtual keyboard";
 
 // The keyboard collection's input report: report ID 1, modifiers, reserved, six key slots.
@@ -187,9 +200,10 @@ TEST_F(LinuxDrivers, KillingTheOwnerOfTheVirtualKeyboardReleasesItsKeys) {
 }
 
 TEST_F(LinuxDrivers, FilterReportsBoundKeysWithholdsThemAndPassesTheRest) {
-    UhidKeyboard keyboard;
+    const PlayedKeyboard played("Keylume filter keyboard");
+    UhidKeyboard keyboard(played.Options());
     ASSERT_TRUE(keyboard.Created());
-    ASSERT_TRUE(EventNode::Open(kKeyboardName, 2000ms)) << EventNode::PresentNames();
+    ASSERT_TRUE(EventNode::Open(played.node, 2000ms)) << EventNode::PresentNames();
 
     RecordStore records;
     KeyRecord bound;
@@ -208,7 +222,7 @@ TEST_F(LinuxDrivers, FilterReportsBoundKeysWithholdsThemAndPassesTheRest) {
         ASSERT_TRUE(channel.StartListening());
         channel.UploadKeyTable();
         EXPECT_EQ(filter.GrabbedNodes(), 1u);
-        auto opened = EventNode::Open(kCloneName, 2000ms);
+        auto opened = EventNode::Open(played.clone, 2000ms);
         ASSERT_TRUE(opened) << EventNode::PresentNames();
         clone.emplace(std::move(*opened));
 
@@ -245,12 +259,13 @@ TEST_F(LinuxDrivers, FilterReportsBoundKeysWithholdsThemAndPassesTheRest) {
 }
 
 TEST_F(LinuxDrivers, ARemapComesOutOfTheVirtualKeyboardAndNotOutOfTheClone) {
-    UhidKeyboard keyboard;
+    const PlayedKeyboard played("Keylume remap keyboard");
+    UhidKeyboard keyboard(played.Options());
     ASSERT_TRUE(keyboard.Created());
 
     // What the VM itself adds: the kernel's path from uhid to the keyboard's own event node.
     {
-        auto direct = EventNode::Open(kKeyboardName, 2000ms);
+        auto direct = EventNode::Open(played.node, 2000ms);
         ASSERT_TRUE(direct) << EventNode::PresentNames();
         std::vector<double> base;
         for (int i = 0; i < 100; ++i) {
@@ -286,7 +301,7 @@ TEST_F(LinuxDrivers, ARemapComesOutOfTheVirtualKeyboardAndNotOutOfTheClone) {
     channel.UploadKeyTable();
     auto out = EventNode::Open(kVirtualName, 2000ms);
     ASSERT_TRUE(out);
-    auto clone = EventNode::Open(kCloneName, 2000ms);
+    auto clone = EventNode::Open(played.clone, 2000ms);
     ASSERT_TRUE(clone);
 
     std::vector<double> remap;
