@@ -43,8 +43,10 @@ Event::WaitResult Event::Wait(std::chrono::milliseconds timeout) {
 
 Event::WaitResult Event::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    if (!cv_.wait_until(lock, deadline, [this] { return set_; })) return WaitResult::TimedOut;
-    if (mode_ == Reset::Auto) set_ = false;
+    if (!cv_.wait_until(lock, deadline, [this] { return set_; }))
+        return WaitResult::TimedOut;
+    if (mode_ == Reset::Auto)
+        set_ = false;
     return WaitResult::Signalled;
 }
 

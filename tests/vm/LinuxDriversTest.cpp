@@ -23,6 +23,7 @@
 #include "core/drivers/FilterChannel.h"
 #include "core/drivers/VHidev.h"
 #include "core/macros/MacroPlayer.h"
+#include "core/macros/VHidevSink.h"
 #include "core/settings/RecordStore.h"
 #include "platform/linux/HidapiHidBus.h"
 #include "platform/linux/LinuxFilter.h"
@@ -115,17 +116,6 @@ struct Collector {
         std::lock_guard lock(mutex);
         return events;
     }
-};
-
-class VHidevSink final : public KeySink {
-  public:
-    explicit VHidevSink(VHidev& v) : v_(v) {}
-    int PressUsage(std::uint16_t page, std::uint16_t usage, bool pressed) override {
-        return v_.PressUsage(page, usage, pressed);
-    }
-
-  private:
-    VHidev& v_;
 };
 
 class LinuxDrivers : public ::testing::Test {
