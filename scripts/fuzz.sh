@@ -7,6 +7,7 @@ seconds="${KEYLUME_FUZZ_SECONDS:-30}"
 scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 shopt -s nullglob
 targets=(build/fuzz/fuzz/*/*_fuzz)
 if [ ${#targets[@]} -eq 0 ]; then
