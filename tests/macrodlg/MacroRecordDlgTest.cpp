@@ -17,6 +17,7 @@
 #include "core/drivers/FilterChannel.h"
 #include "macrodlg/MacroRecordDlg.h"
 #include "platform/Trace.h"
+#include "support/QtEnvironment.h"
 #include "ui/Buttons.h"
 #include "ui/ControlRegistry.h"
 #include "ui/InputControls.h"
@@ -32,20 +33,7 @@ namespace fs = std::filesystem;
 namespace keylume {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "macrodlg_test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
+using QtEnvironment = keylume::testing::QtEnvironment;
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 std::string Slurp(const fs::path& path) {

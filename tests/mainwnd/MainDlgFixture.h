@@ -22,6 +22,7 @@
 #include "core/settings/SideLightStore.h"
 #include "mainwnd/CMainDlg.h"
 #include "platform/Trace.h"
+#include "support/QtEnvironment.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
 #include "ui/MessageBox.h"
@@ -32,20 +33,7 @@ namespace fs = std::filesystem;
 
 namespace keylume::test {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "mainwnd_test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
+using QtEnvironment = keylume::testing::QtEnvironment;
 
 inline std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
