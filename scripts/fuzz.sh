@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang) and runs each for KEYLUME_FUZZ_SECONDS (default 30) seconds.
+# Builds the libFuzzer targets (clang) and runs each for 30 seconds, or for the time fuzz/seconds.txt
+# gives it; KEYLUME_FUZZ_SECONDS, when set, is the time for every target.
 # A target's seed inputs live in fuzz/<folder>/corpus/<target>/ when present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${KEYLUME_FUZZ_SECONDS:-30}"
+default_seconds=30
 scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -19,6 +20,11 @@ for target in "${targets[@]}"; do
   folder=$(basename "$(dirname "$target")")
   work=$(mktemp -d)
   seeds="fuzz/$folder/corpus/$name"
+  seconds="${KEYLUME_FUZZ_SECONDS:-}"
+  if [ -z "$seconds" ]; then
+    seconds=$(awk -v t="$name" '$1 == t { print $2 }' fuzz/seconds.txt 2>/dev/null || true)
+    seconds="${seconds:-$default_seconds}"
+  fi
   if [ -d "$seeds" ]; then cp -r "$seeds/." "$work/"; fi
   echo "fuzz: $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$work" >"$work.log" 2>&1 || {

@@ -1,6 +1,8 @@
 #include "app/ScenarioScript.h"
 
 #include <charconv>
+#include <climits>
+#include <cstdio>
 #include <map>
 
 #include "core/macros/KeyNameTable.h"
@@ -43,7 +45,65 @@ std::optional<long> Number(std::string_view text) {
     return value;
 }
 
+bool HasControlByte(std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::string EscapeForMessage(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    auto escape = [&out](unsigned char byte) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+        out += hex;
+    };
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            if (byte < 0x20 || byte == 0x7F)
+                escape(byte);
+            else
+                out += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence stays as it is, except the C1 controls (U+0080..U+009F),
+        // which terminals act on like the C0 ones.
+        std::size_t length = byte >= 0xF0 && byte <= 0xF4   ? 4
+                             : byte >= 0xE0 && byte <= 0xEF ? 3
+                             : byte >= 0xC2 && byte <= 0xDF ? 2
+                                                            : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length == 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            // No overlong forms and no UTF-16 surrogates.
+            valid = !(byte == 0xE0 && second < 0xA0) && !(byte == 0xED && second >= 0xA0);
+        } else if (valid && length == 4) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(byte == 0xF0 && second < 0x90) && !(byte == 0xF4 && second >= 0x90);
+        }
+        const bool c1 =
+            valid && length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (!valid || c1) {
+            escape(byte);
+            ++i;
+            continue;
+        }
+        out.append(text.substr(i, length));
+        i += length;
+    }
+    return out;
+}
 
 std::optional<std::uint32_t> ParseUsage(std::string_view text) {
     text = Trim(text);
@@ -112,7 +172,7 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script,
             return std::nullopt;
         };
         if (found == verbs.end())
-            return fail("unknown command \"" + std::string(word) + "\"");
+            return fail("unknown command \"" + EscapeForMessage(word) + "\"");
         ScenarioStep step;
         step.line = lineNumber;
         step.verb = found->second.first;
@@ -130,6 +190,10 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script,
                 const auto n = Number(NextWord(rest));
                 if (!n || !Trim(rest).empty() || *n < 0)
                     return fail(expected);
+                // A wait is a timer's interval and an ID an int: a larger number would wrap
+                // (a wait of 2147483648 ms never ended).
+                if (*n > INT_MAX)
+                    return fail(expected + " from 0 to " + std::to_string(INT_MAX));
                 step.number = *n;
                 break;
             }
@@ -143,6 +207,10 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script,
                 const auto n = Number(NextWord(rest));
                 if (step.name.empty() || !n || !Trim(rest).empty())
                     return fail(expected);
+                // Items, positions and pages are ints: a larger number would pick another one.
+                if (*n > INT_MAX || *n < INT_MIN)
+                    return fail(expected + " from " + std::to_string(INT_MIN) + " to " +
+                                std::to_string(INT_MAX));
                 step.number = *n;
                 break;
             }
@@ -176,7 +244,7 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script,
                 }
                 const auto usage = ParseUsage(rest);
                 if (!usage) {
-                    return fail("unknown key \"" + std::string(Trim(rest)) +
+                    return fail("unknown key \"" + EscapeForMessage(Trim(rest)) +
                                 "\" (a hex usage like 0x70004 or a key name)");
                 }
                 step.usage = *usage;
@@ -188,6 +256,12 @@ std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script,
                     return fail(expected);
                 break;
         }
+        // No control has such a name and no file should: refused here, so that no message about
+        // the step carries the raw bytes to the terminal.
+        if (HasControlByte(step.name))
+            return fail("control byte in the name \"" + EscapeForMessage(step.name) + "\"");
+        if (step.verb == Verb::Screenshot && HasControlByte(step.text))
+            return fail("control byte in the file name \"" + EscapeForMessage(step.text) + "\"");
         steps.push_back(std::move(step));
     }
     return steps;

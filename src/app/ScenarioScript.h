@@ -45,8 +45,13 @@ inline constexpr long kAnswerCancel = 2;
 
 // Parses a whole scenario. Blank lines and lines starting with '#' are skipped. The first line
 // that cannot be understood ends the parse: nothing is returned and `error` says which line and
-// why ("line 3: slide needs NAME POS").
+// why ("line 3: slide needs NAME POS"). Numbers must fit an int (a wait is a timer's interval);
+// names and screenshot files may hold no control bytes; what the error echoes is escaped.
 std::optional<std::vector<ScenarioStep>> ParseScenario(std::string_view script, std::string& error);
+
+// `text` fit to be shown in a message on a terminal: control bytes, C1 controls and bytes that are
+// not UTF-8 become \xNN; the rest stays as it is.
+std::string EscapeForMessage(std::string_view text);
 
 // A key given as hexadecimal usage code ("0x70004") or as a name of the key name table ("A",
 // "Caps Lock"). Nothing when it is neither.

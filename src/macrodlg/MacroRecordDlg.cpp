@@ -360,12 +360,17 @@ void MacroRecordDlg::OnGroupExport() {
 
 void MacroRecordDlg::OnItemCommand(const QString& name) {
     const int row = keyList_ != nullptr ? keyList_->GetSel() : -1;
+    // The moved event stays in view, also when it crosses the edge of the list.
     if (name == "item_up") {
-        if (row > 0 && keyAdapter_.MoveUp(row))
+        if (row > 0 && keyAdapter_.MoveUp(row)) {
             keyList_->SetSel(row - 1);
+            keyList_->EnsureVisible(row - 1);
+        }
     } else if (name == "item_down") {
-        if (row < keyAdapter_.getCount() && keyAdapter_.MoveDown(row))
+        if (row < keyAdapter_.getCount() && keyAdapter_.MoveDown(row)) {
             keyList_->SetSel(row + 1);
+            keyList_->EnsureVisible(row + 1);
+        }
     } else if (name == "item_delete") {
         keyAdapter_.DeleteItem(row);
     } else {

@@ -1,11 +1,15 @@
 #include "ui/ListView.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <algorithm>
+#include <functional>
+#include <limits>
 
 #include "ui/SApplication.h"
 
@@ -16,7 +20,10 @@ QColor Named(const char* name, const char* fallback) {
     auto* app = SApplication::Instance();
     return app ? app->GetColor(name, QColor(fallback)) : QColor(fallback);
 }
-constexpr int kMaxRows = 100000;
+// The scroll bar's width in the application's style.
+constexpr int kScrollBarWidth = 8;
+// Rows shown by a list that has no size yet.
+constexpr int kUnsizedRows = 16;
 }  // namespace
 
 SAdapterBase::~SAdapterBase() {
@@ -72,13 +79,14 @@ void SListRow::paintEvent(QPaintEvent*) {
 }
 
 SListView::SListView(QWidget* parent)
-    : SWindow(parent), scroll_(new QScrollArea(this)), content_(new SWindow) {
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setWidget(content_);
-    scroll_->setWidgetResizable(false);
-    scroll_->viewport()->setAutoFillBackground(false);
-    content_->setAutoFillBackground(false);
+    : SWindow(parent),
+      viewport_(new SWindow(this)),
+      scrollBar_(new QScrollBar(Qt::Vertical, this)) {
+    viewport_->setAutoFillBackground(false);
+    // Rows only ever move inside the viewport, which clips those half scrolled out.
+    scrollBar_->hide();
+    connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { ShowVisibleRows(); });
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 SListView::~SListView() {
@@ -108,6 +116,7 @@ void SListView::CreateChildren(const XmlNode& node, int) {
         template_ = std::make_unique<XmlNode>();
         template_->tag = "template";
     }
+    scrollBar_->setSingleStep(itemHeight_);
 }
 
 void SListView::SetAdapter(SAdapterBase* adapter) {
@@ -120,51 +129,111 @@ void SListView::SetAdapter(SAdapterBase* adapter) {
 }
 
 void SListView::OnDataSetChanged() {
-    int count = adapter_ ? std::clamp(adapter_->getCount(), 0, kMaxRows) : 0;
-    while (RowCount() > count) {
-        // A row may be the one whose click is being handled right now: let it go later.
-        SListRow* gone = rows_.back();
-        rows_.pop_back();
-        gone->UnsubscribeAll();
-        gone->hide();
-        gone->setParent(nullptr);
-        gone->deleteLater();
-    }
-    while (RowCount() < count) {
-        auto* row = new SListRow(content_);
-        row->SetClassChain({"window"});
-        rows_.push_back(row);
-    }
-    for (int i = 0; i < count; ++i) {
-        SListRow* row = rows_[static_cast<size_t>(i)];
-        adapter_->getView(i, row, *template_);
-        // Presses inside the row's fields select the row too.
-        row->installEventFilter(this);
-        for (QWidget* w : row->findChildren<QWidget*>())
-            w->installEventFilter(this);
-        row->show();
-    }
-    if (sel_ >= count)
+    // Rows are measured in pixels by an int scroll bar; a list longer than that could hold would
+    // hide its last rows, so the count stops where the pixels do.
+    const int maxRows = std::numeric_limits<int>::max() / itemHeight_;
+    count_ = adapter_ ? std::clamp(adapter_->getCount(), 0, maxRows) : 0;
+    if (sel_ >= count_)
         sel_ = -1;
-    for (int i = 0; i < count; ++i)
-        rows_[static_cast<size_t>(i)]->SetSelected(i == sel_);
+    // Any shown row may hold something else now.
+    std::fill(shown_.begin(), shown_.end(), -1);
     PlaceRows();
 }
 
+int SListView::ViewportHeight() const {
+    // A list that has not been laid out yet (its window not shown) shows its first rows as if
+    // it were that many rows high, so that they can be reached before the window appears.
+    const int height = QWidget::height() - HeaderHeight();
+    return height > 0 ? height : kUnsizedRows * itemHeight_;
+}
+
 void SListView::PlaceRows() {
-    QRect area = rect().adjusted(0, HeaderHeight(), 0, 0);
-    scroll_->setGeometry(area);
-    // The viewport of a hidden scroll area has not been laid out yet: go by our own size, less
-    // the scroll bar when the rows do not fit.
-    bool scrolls = RowCount() * itemHeight_ > area.height();
-    int w = std::max(0, area.width() - (scrolls ? 8 : 0));
-    content_->resize(w, std::max(1, RowCount() * itemHeight_));
-    for (int i = 0; i < RowCount(); ++i)
-        PlaceRow(rows_[static_cast<size_t>(i)], i);
+    const int viewHeight = ViewportHeight();
+    const int total = count_ * itemHeight_;
+    const bool scrolls = total > viewHeight;
+    const int barWidth = scrolls ? kScrollBarWidth : 0;
+    const int w = std::max(0, width() - barWidth);
+    viewport_->setGeometry(0, HeaderHeight(), w, viewHeight);
+    {
+        const QSignalBlocker quiet(scrollBar_);
+        scrollBar_->setGeometry(width() - kScrollBarWidth, HeaderHeight(), kScrollBarWidth,
+                                viewHeight);
+        scrollBar_->setRange(0, std::max(0, total - viewHeight));
+        scrollBar_->setPageStep(std::max(1, viewHeight));
+        scrollBar_->setVisible(scrolls);
+    }
+    // Enough windows for every row that can be partly in view at once.
+    const std::size_t needed = static_cast<std::size_t>(viewHeight / itemHeight_ + 2);
+    if (pool_.size() > needed) {
+        // The list got shorter: its extra windows go (later, as one may be handling a click).
+        while (pool_.size() > needed) {
+            SListRow* gone = pool_.back();
+            pool_.pop_back();
+            gone->UnsubscribeAll();
+            gone->hide();
+            gone->setParent(nullptr);
+            gone->deleteLater();
+        }
+        shown_.assign(pool_.size(), -1);
+        for (SListRow* row : pool_)
+            row->hide();
+    }
+    if (pool_.size() < needed) {
+        while (pool_.size() < needed) {
+            auto* row = new SListRow(viewport_);
+            row->SetClassChain({"window"});
+            row->hide();
+            pool_.push_back(row);
+        }
+        // Rows go to other windows when the pool grows.
+        shown_.assign(pool_.size(), -1);
+        for (SListRow* row : pool_)
+            row->hide();
+    }
+    if (w != rowWidth_) {
+        rowWidth_ = w;
+        std::fill(shown_.begin(), shown_.end(), -1);
+    }
+    ShowVisibleRows();
+}
+
+void SListView::ShowVisibleRows() {
+    const int pos = scrollBar_->value();
+    const int viewHeight = ViewportHeight();
+    const int poolSize = static_cast<int>(pool_.size());
+    int first = 0, last = -1;
+    if (count_ > 0 && viewHeight > 0 && poolSize > 0) {
+        first = pos / itemHeight_;
+        last = std::min(count_ - 1, (pos + viewHeight - 1) / itemHeight_);
+    }
+    std::vector<bool> used(pool_.size(), false);
+    for (int i = first; i <= last; ++i) {
+        const auto slot = static_cast<std::size_t>(i % poolSize);
+        used[slot] = true;
+        SListRow* row = pool_[slot];
+        if (shown_[slot] != i) {
+            shown_[slot] = i;
+            adapter_->getView(i, row, *template_);
+            // Presses inside the row's fields select the row too.
+            row->installEventFilter(this);
+            for (QWidget* child : row->findChildren<QWidget*>())
+                child->installEventFilter(this);
+            PlaceRow(row, i);
+        }
+        row->SetSelected(i == sel_);
+        row->move(0, i * itemHeight_ - pos);
+        row->show();
+    }
+    for (std::size_t slot = 0; slot < pool_.size(); ++slot) {
+        if (!used[slot]) {
+            shown_[slot] = -1;
+            pool_[slot]->hide();
+        }
+    }
 }
 
 void SListView::PlaceRow(SWindow* row, int index) {
-    row->setGeometry(0, index * itemHeight_, content_->width(), itemHeight_);
+    row->setGeometry(0, index * itemHeight_ - ScrollPos(), rowWidth_, itemHeight_);
 }
 
 void SListView::resizeEvent(QResizeEvent* event) {
@@ -177,19 +246,76 @@ void SListView::paintEvent(QPaintEvent*) {
     PaintBackground(p);
 }
 
+void SListView::wheelEvent(QWheelEvent* event) {
+    if (!scrollBar_->isVisible()) {
+        event->ignore();
+        return;
+    }
+    QCoreApplication::sendEvent(scrollBar_, event);
+}
+
+void SListView::keyPressEvent(QKeyEvent* event) {
+    QAbstractSlider::SliderAction action = QAbstractSlider::SliderNoAction;
+    switch (event->key()) {
+        case Qt::Key_Up:
+            action = QAbstractSlider::SliderSingleStepSub;
+            break;
+        case Qt::Key_Down:
+            action = QAbstractSlider::SliderSingleStepAdd;
+            break;
+        case Qt::Key_PageUp:
+            action = QAbstractSlider::SliderPageStepSub;
+            break;
+        case Qt::Key_PageDown:
+            action = QAbstractSlider::SliderPageStepAdd;
+            break;
+        case Qt::Key_Home:
+            action = QAbstractSlider::SliderToMinimum;
+            break;
+        case Qt::Key_End:
+            action = QAbstractSlider::SliderToMaximum;
+            break;
+        default:
+            SWindow::keyPressEvent(event);
+            return;
+    }
+    scrollBar_->triggerAction(action);
+}
+
+int SListView::ScrollPos() const {
+    return scrollBar_->value();
+}
+
+void SListView::SetScrollPos(int pixels) {
+    scrollBar_->setValue(pixels);
+}
+
+void SListView::EnsureVisible(int index) {
+    if (index < 0 || index >= count_)
+        return;
+    const int top = index * itemHeight_;
+    const int viewHeight = ViewportHeight();
+    if (top < ScrollPos())
+        SetScrollPos(top);
+    else if (top + itemHeight_ > ScrollPos() + viewHeight)
+        SetScrollPos(top + itemHeight_ - viewHeight);
+}
+
 SWindow* SListView::GetRow(int index) const {
-    if (index < 0 || index >= RowCount())
+    if (index < 0 || index >= count_ || pool_.empty())
         return nullptr;
-    return rows_[static_cast<size_t>(index)];
+    const auto slot = static_cast<std::size_t>(index) % pool_.size();
+    return shown_[slot] == index ? pool_[slot] : nullptr;
 }
 
 void SListView::SetSel(int index) {
-    sel_ = (index >= 0 && index < RowCount()) ? index : -1;
-    for (int i = 0; i < RowCount(); ++i)
-        rows_[static_cast<size_t>(i)]->SetSelected(i == sel_);
+    sel_ = (index >= 0 && index < count_) ? index : -1;
+    for (std::size_t slot = 0; slot < pool_.size(); ++slot)
+        pool_[slot]->SetSelected(shown_[slot] >= 0 && shown_[slot] == sel_);
 }
 
 void SListView::ClickRow(int index) {
+    EnsureVisible(index);
     SWindow* row = GetRow(index);
     if (!row)
         return;
@@ -198,10 +324,10 @@ void SListView::ClickRow(int index) {
 }
 
 int SListView::RowIndexOf(QObject* object) const {
-    for (QObject* o = object; o && o != content_; o = o->parent()) {
-        auto it = std::find(rows_.begin(), rows_.end(), o);
-        if (it != rows_.end())
-            return static_cast<int>(it - rows_.begin());
+    for (QObject* o = object; o && o != viewport_; o = o->parent()) {
+        auto it = std::find(pool_.begin(), pool_.end(), o);
+        if (it != pool_.end())
+            return shown_[static_cast<std::size_t>(it - pool_.begin())];
     }
     return -1;
 }
@@ -218,7 +344,7 @@ bool SListView::eventFilter(QObject* watched, QEvent* event) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton && row >= 0 && row == pressedRow_) {
             pressedRow_ = -1;
-            // Raised after the press handling so that a handler may rebuild the rows.
+            // Raised after the press handling so that a handler may refill the rows.
             if (SWindow* r = GetRow(row))
                 r->FireSimple(EventType::Command);
         }
@@ -241,7 +367,8 @@ void SMcListView::CreateChildren(const XmlNode& node, int depth) {
         }
     }
     sortFlags_.assign(columns_.size(), kSortNone);
-    PlaceRows();
+    // Rows already shown take the new columns.
+    OnDataSetChanged();
 }
 
 int SMcListView::SortFlagOf(int column) const {

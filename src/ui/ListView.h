@@ -7,7 +7,7 @@
 #include "ui/SWindow.h"
 #include "ui/XmlNode.h"
 
-class QScrollArea;
+class QScrollBar;
 
 namespace keylume::ui {
 
@@ -56,8 +56,10 @@ class SListRow : public SWindow {
     bool selected_ = false;
 };
 
-// Vertical list of row windows built from the <template> child (its "itemHeight" gives the row
-// height). A click on a row selects it, then raises the row's command event.
+// Vertical list of rows built from the <template> child (its "itemHeight" gives the row height).
+// The list is virtual: only the rows on screen have windows, taken from a small pool and refilled
+// by the adapter as they scroll into view, so a list of any length opens at once. A click on a
+// row selects it, then raises the row's command event.
 class SListView : public SWindow {
   public:
     static constexpr const char* kClassName = "listview";
@@ -71,17 +73,28 @@ class SListView : public SWindow {
 
     int GetSel() const { return sel_; }
     void SetSel(int index);  // -1 clears; outside the rows clears too
-    int RowCount() const { return static_cast<int>(rows_.size()); }
+    int RowCount() const { return count_; }
+    // The window that shows row `index` while it is on screen; null for a row scrolled out of
+    // view (EnsureVisible brings it in) and for an index outside the list.
     SWindow* GetRow(int index) const;
-    // What a click on row `index` does (tests and scripts use it).
+    // Scrolls the least distance that shows row `index` whole.
+    void EnsureVisible(int index);
+    // The scroll position in pixels from the top of the first row.
+    int ScrollPos() const;
+    void SetScrollPos(int pixels);
+    // What a click on row `index` does (tests and scripts use it); scrolls the row into view.
     void ClickRow(int index);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Lays out a row window that was just filled or whose width changed.
     virtual void PlaceRow(SWindow* row, int index);
     virtual int HeaderHeight() const { return 0; }
+    // Sizes the viewport and scroll bar, then shows the rows in view.
     void PlaceRows();
     int RowIndexOf(QObject* object) const;
 
@@ -89,10 +102,17 @@ class SListView : public SWindow {
     int itemHeight_ = 30;
 
   private:
+    void ShowVisibleRows();
+    int ViewportHeight() const;
+
     SAdapterBase* adapter_ = nullptr;
-    QScrollArea* scroll_;
-    SWindow* content_;
-    std::vector<SListRow*> rows_;
+    SWindow* viewport_;
+    QScrollBar* scrollBar_;
+    // pool_[slot] shows row shown_[slot] (-1: hidden); row i goes to slot i % pool size.
+    std::vector<SListRow*> pool_;
+    std::vector<int> shown_;
+    int rowWidth_ = -1;
+    int count_ = 0;
     int sel_ = -1;
     int pressedRow_ = -1;
 };

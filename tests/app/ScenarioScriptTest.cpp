@@ -72,12 +72,42 @@ TEST(ScenarioScript, TheFirstBadLineStopsTheParseWithItsNumber) {
          "line 1: unknown key \"NoSuchKey\" (a hex usage like 0x70004 or a key name)"},
         {"quit now\n", "line 1: quit takes no argument"},
         {"click\n", "line 1: click needs NAME"},
+        // Beyond what a timer or an int holds: a wrapped wait never ended.
+        {"wait 2147483648\n", "line 1: wait needs MS from 0 to 2147483647"},
+        {"wait 0x80000000\n", "line 1: wait needs MS from 0 to 2147483647"},
+        {"command 4294967297\n", "line 1: command needs ID from 0 to 2147483647"},
+        {"select macro_group 4294967297\n",
+         "line 1: select needs NAME NUMBER from -2147483648 to 2147483647"},
+        {"page tabs -2147483649\n",
+         "line 1: page needs NAME NUMBER from -2147483648 to 2147483647"},
+        // What an error echoes carries no raw control bytes, nor broken or C1 UTF-8.
+        {"\x1b[2Jwipe\n", "line 1: unknown command \"\\x1b[2Jwipe\""},
+        {"key tap A\x01\x7f\n",
+         "line 1: unknown key \"A\\x01\\x7f\" (a hex usage like 0x70004 or a key name)"},
+        {"click btn\x07\n", "line 1: control byte in the name \"btn\\x07\""},
+        {"text edit\x1b]0;x 5\n", "line 1: control byte in the name \"edit\\x1b]0;x\""},
+        {"screenshot a\x1b.png\n", "line 1: control byte in the file name \"a\\x1b.png\""},
+        {"caf\xc3\xa9 \xc2\x9b\xff\n", "line 1: unknown command \"caf\xc3\xa9\""},
+        {"\xc2\x9b"
+         "2J\n",
+         "line 1: unknown command \"\\xc2\\x9b2J\""},
+        {"\xe0\x80\xaf \xf4\x90\x80\x80\n", "line 1: unknown command \"\\xe0\\x80\\xaf\""},
     };
     for (const auto& c : cases) {
         std::string error;
         EXPECT_FALSE(ParseScenario(c.script, error)) << c.script;
         EXPECT_EQ(error, c.error) << c.script;
     }
+}
+
+TEST(ScenarioScript, TheLargestWaitAndTextWithTabsAreKept) {
+    std::string error;
+    const auto steps = ParseScenario("wait 2147483647\ntext edit a\tb\nselect list -1\n", error);
+    ASSERT_TRUE(steps) << error;
+    ASSERT_EQ(steps->size(), 3u);
+    EXPECT_EQ((*steps)[0].number, 2147483647);
+    EXPECT_EQ((*steps)[1].text, "a\tb");
+    EXPECT_EQ((*steps)[2].number, -1);
 }
 
 TEST(ScenarioScript, AnEmptyScriptHasNoSteps) {

@@ -136,6 +136,26 @@ TEST(UinputPacketTranslator, TurnsReportChangesIntoFrames) {
     EXPECT_THAT(t.ReleaseAll(), IsEmpty());
 }
 
+TEST(UinputPacketTranslator, UsagesSharingAKeyHoldItUntilTheLastIsReleased) {
+    // Keyboard Mute (usage 0x7F: data byte 16, bit 7) and consumer Mute (0xE2) are both KEY_MUTE.
+    UinputPacketTranslator t;
+    EXPECT_THAT(t.Translate(Make({0x05, 0x03, 0xE2, 0x00})),
+                ElementsAre(InputEventSpec{EV_KEY, KEY_MUTE, 1}, kSyn));
+    Packet keyboardMute = Make({0x05, 0x01});
+    keyboardMute[2 + 16] = 0x80;
+    EXPECT_THAT(t.Translate(keyboardMute), IsEmpty()) << "already down";
+    EXPECT_THAT(t.Translate(Make({0x05, 0x03, 0x00, 0x00})), IsEmpty()) << "still held";
+    EXPECT_THAT(t.Translate(Make({0x05, 0x01})),
+                ElementsAre(InputEventSpec{EV_KEY, KEY_MUTE, 0}, kSyn));
+    // Held again by one, then by both: one press, and one release at the end.
+    EXPECT_THAT(t.Translate(keyboardMute), ElementsAre(InputEventSpec{EV_KEY, KEY_MUTE, 1}, kSyn));
+    EXPECT_THAT(t.Translate(Make({0x05, 0x03, 0xE2, 0x00})), IsEmpty());
+    EXPECT_THAT(t.ReleaseAll(), ElementsAre(InputEventSpec{EV_KEY, KEY_MUTE, 0}, kSyn));
+    EXPECT_THAT(t.Translate(Make({0x05, 0x03, 0xE2, 0x00})),
+                ElementsAre(InputEventSpec{EV_KEY, KEY_MUTE, 1}, kSyn))
+        << "nothing counted from before the release";
+}
+
 TEST(UinputPacketTranslator, IgnoresMalformedPacketsAndKeysLinuxLacks) {
     UinputPacketTranslator t;
     EXPECT_THAT(t.Translate(Make({0x06, 0x01, 0x00, 0x10})), IsEmpty());

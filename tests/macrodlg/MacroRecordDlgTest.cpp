@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -332,6 +333,72 @@ TEST_F(MacroRecordDlgTest, ItemButtonsAtTheEdgesChangeNothing) {
     EXPECT_EQ(Items()[0].code, 0x70005u);
     dialog_->KeyList().AddItem(0, L"none", 1, 0);
     EXPECT_EQ(Items().size(), 2u);
+}
+
+TEST_F(MacroRecordDlgTest, ALargeGroupOpensWithEveryRowReachable) {
+    constexpr int kEvents = 20000;
+    std::string items;
+    for (int i = 0; i < kEvents; ++i)
+        items += "<item code=\"" + std::to_string(0x70004 + i % 26) + "\" state=\"" +
+                 std::to_string(1 - i % 2) + "\" delay=\"" + std::to_string(i) + "\" name=\"K" +
+                 std::to_string(i) + "\"/>";
+    Library("group=\"0\"", "<group name=\"Long\">" + items + "</group>");
+    Open();
+    dialog_->show();
+    QCoreApplication::processEvents();
+    auto* list = Find<ui::SMcListView>("key_info");
+    ASSERT_EQ(list->RowCount(), kEvents);
+    const auto rowWindows = [list] {
+        int windows = 0;
+        for (QWidget* w : list->findChildren<QWidget*>())
+            windows += dynamic_cast<ui::SListRow*>(w) != nullptr ? 1 : 0;
+        return windows;
+    };
+    EXPECT_LE(rowWindows(), list->height() / 32 + 2) << "only rows in view have windows";
+    EXPECT_EQ(list->GetRow(kEvents - 1), nullptr) << "the last row is out of view at first";
+
+    auto fields = [&](int row) {
+        ui::SWindow* w = list->GetRow(row);
+        if (w == nullptr)
+            return std::string("no window");
+        auto text = [w](const char* name) { return w->FindChildByName(name)->GetWindowText(); };
+        return QString("%1 %2 %3 %4")
+            .arg(text("key_code"), text("key_name"), text("key_state"), text("key_delay"))
+            .toStdString();
+    };
+    // The last row, reached by scrolling, shows its own event where the list shows it.
+    list->EnsureVisible(kEvents - 1);
+    EXPECT_EQ(fields(kEvents - 1), "70009 K19999 replace 19999");
+    ui::SWindow* last = list->GetRow(kEvents - 1);
+    const QRect shown(last->mapTo(list, QPoint(0, 0)), last->size());
+    EXPECT_TRUE(list->rect().contains(shown)) << "the row is on screen";
+    EXPECT_TRUE(last->isVisible());
+
+    // A wheel step scrolls by rows; a reused window then shows the row that came into view.
+    list->SetScrollPos(0);
+    EXPECT_EQ(fields(0), "70004 K0 key down 0");
+    QWheelEvent wheel(QPointF(40, 60), list->mapToGlobal(QPointF(40, 60)), {}, {0, -120},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list, &wheel);
+    EXPECT_GT(list->ScrollPos(), 0);
+    EXPECT_EQ(list->GetRow(0), nullptr);
+    const int top = list->ScrollPos() / 32;
+    EXPECT_EQ(fields(top + 1), QString("%1 K%2 %3 %2")
+                                   .arg(0x70004 + (top + 1) % 26, 0, 16)
+                                   .arg(top + 1)
+                                   .arg((top + 1) % 2 ? "replace" : "key down")
+                                   .toStdString());
+
+    // Clicking, editing and deleting far down act on that row's event.
+    list->ClickRow(kEvents - 2);
+    EXPECT_EQ(list->GetSel(), kEvents - 2);
+    list->GetRow(kEvents - 2)->FindChildByName2<ui::SEdit>("key_delay")->SetWindowText("7");
+    EXPECT_EQ(Items()[kEvents - 2].delay, 7u);
+    Click("item_delete");
+    ASSERT_EQ(Items().size(), static_cast<std::size_t>(kEvents - 1));
+    EXPECT_EQ(Items().back().delay, static_cast<std::uint32_t>(kEvents - 1));
+    EXPECT_EQ(fields(kEvents - 2), "70009 K19999 replace 19999");
+    EXPECT_LE(rowWindows(), list->height() / 32 + 2);
 }
 
 TEST_F(MacroRecordDlgTest, ResultsOfTheButtonsAndTheListenerIsRemovedAtTheEnd) {

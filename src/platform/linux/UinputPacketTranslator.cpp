@@ -3,17 +3,13 @@
 #include <linux/input-event-codes.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/linux/UsageTables.h"
 
 namespace keylume::platform {
 
 namespace {
-
-void Key(std::vector<InputEventSpec>& out, std::optional<std::uint16_t> code, bool pressed) {
-    if (code)
-        out.push_back({EV_KEY, *code, pressed ? 1 : 0});
-}
 
 void EndFrame(std::vector<InputEventSpec>& out) {
     if (!out.empty())
@@ -22,6 +18,31 @@ void EndFrame(std::vector<InputEventSpec>& out) {
 
 }  // namespace
 
+void UinputPacketTranslator::Apply(std::span<const KeyChange> changes,
+                                   std::vector<InputEventSpec>& out) {
+    static_assert(KEY_CNT <= kKeyCodeCount, "a holder count for every key code");
+    // The state of each touched code before the changes, in the order the codes came.
+    std::vector<std::pair<std::uint16_t, bool>> before;
+    for (const KeyChange& change : changes) {
+        if (!change.code || *change.code >= holders_.size())
+            continue;
+        const std::uint16_t code = *change.code;
+        if (std::none_of(before.begin(), before.end(),
+                         [code](const auto& b) { return b.first == code; }))
+            before.emplace_back(code, holders_[code] > 0);
+        std::uint8_t& holders = holders_[code];
+        if (change.pressed)
+            ++holders;
+        else if (holders > 0)
+            --holders;
+    }
+    for (const auto& [code, wasDown] : before) {
+        const bool down = holders_[code] > 0;
+        if (down != wasDown)
+            out.push_back({EV_KEY, code, down ? 1 : 0});
+    }
+}
+
 std::vector<InputEventSpec> UinputPacketTranslator::Translate(
     std::span<const std::uint8_t> packet) {
     std::vector<InputEventSpec> out;
@@ -29,16 +50,19 @@ std::vector<InputEventSpec> UinputPacketTranslator::Translate(
         return out;
     const std::uint8_t* data = packet.data() + 2;
     switch (packet[1]) {
-        case 1:
+        case 1: {
             // Data byte 0 is reserved; bytes 1..32 hold the 256 keyboard usages.
+            std::vector<KeyChange> changes;
             for (unsigned u = 0; u < 256; ++u) {
                 const bool now = (data[1 + (u >> 3)] >> (u & 7)) & 1;
                 const bool before = (keys_[u >> 3] >> (u & 7)) & 1;
                 if (now != before)
-                    Key(out, KeyCodeOfUsage({7, static_cast<std::uint16_t>(u)}), now);
+                    changes.push_back({KeyCodeOfUsage({7, static_cast<std::uint16_t>(u)}), now});
             }
             std::copy_n(data + 1, keys_.size(), keys_.begin());
+            Apply(changes, out);
             break;
+        }
         case 2: {
             const auto buttons = MouseButtonCodes();
             for (unsigned bit = 0; bit < 8; ++bit) {
@@ -62,11 +86,13 @@ std::vector<InputEventSpec> UinputPacketTranslator::Translate(
             std::uint16_t& held = packet[1] == 3 ? consumer_ : system_;
             const std::uint16_t page = packet[1] == 3 ? 12 : 1;
             if (usage != held) {
+                std::vector<KeyChange> changes;
                 if (held != 0)
-                    Key(out, KeyCodeOfUsage({page, held}), false);
+                    changes.push_back({KeyCodeOfUsage({page, held}), false});
                 if (usage != 0)
-                    Key(out, KeyCodeOfUsage({page, usage}), true);
+                    changes.push_back({KeyCodeOfUsage({page, usage}), true});
                 held = usage;
+                Apply(changes, out);
             }
             break;
         }
@@ -79,19 +105,24 @@ std::vector<InputEventSpec> UinputPacketTranslator::Translate(
 
 std::vector<InputEventSpec> UinputPacketTranslator::ReleaseAll() {
     std::vector<InputEventSpec> out;
+    std::vector<KeyChange> keys;
     for (unsigned u = 0; u < 256; ++u) {
         if ((keys_[u >> 3] >> (u & 7)) & 1)
-            Key(out, KeyCodeOfUsage({7, static_cast<std::uint16_t>(u)}), false);
+            keys.push_back({KeyCodeOfUsage({7, static_cast<std::uint16_t>(u)}), false});
     }
+    Apply(keys, out);
     const auto buttons = MouseButtonCodes();
     for (unsigned bit = 0; bit < 8; ++bit) {
         if ((buttons_ >> bit) & 1)
             out.push_back({EV_KEY, buttons[bit], 0});
     }
+    std::vector<KeyChange> media;
     if (consumer_ != 0)
-        Key(out, KeyCodeOfUsage({12, consumer_}), false);
+        media.push_back({KeyCodeOfUsage({12, consumer_}), false});
     if (system_ != 0)
-        Key(out, KeyCodeOfUsage({1, system_}), false);
+        media.push_back({KeyCodeOfUsage({1, system_}), false});
+    Apply(media, out);
+    holders_.fill(0);
     keys_.fill(0);
     buttons_ = 0;
     consumer_ = 0;

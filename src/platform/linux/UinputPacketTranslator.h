@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,7 +21,9 @@ struct InputEventSpec {
 // Turns the virtual keyboard's 64-byte packets (0x05, report ID, data) into input events: key and
 // button changes as EV_KEY, mouse movement and wheel as EV_REL, each packet's events ended by one
 // SYN_REPORT. It remembers what each report holds, so a packet yields only the changes.
-// Usages without a Linux key code are ignored. Not thread-safe: one writer at a time.
+// Usages without a Linux key code are ignored. Usages that share one key code (keyboard Mute and
+// consumer Mute) hold it together: the key goes down with the first and up with the last.
+// Not thread-safe: one writer at a time.
 class UinputPacketTranslator {
   public:
     // The events of one packet; empty when the packet is malformed or changes nothing.
@@ -30,6 +34,15 @@ class UinputPacketTranslator {
     static std::vector<std::uint16_t> KeyCodes();
 
   private:
+    struct KeyChange {
+        std::optional<std::uint16_t> code;
+        bool pressed = false;
+    };
+    // Counts the holders of each key code and adds an event for each code whose state changed.
+    void Apply(std::span<const KeyChange> changes, std::vector<InputEventSpec>& out);
+
+    static constexpr std::size_t kKeyCodeCount = 0x300;
+    std::array<std::uint8_t, kKeyCodeCount> holders_{};
     std::array<std::uint8_t, 32> keys_{};
     std::uint8_t buttons_ = 0;
     std::uint16_t consumer_ = 0;
