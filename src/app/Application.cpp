@@ -158,7 +158,9 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         SetDataFolder(dataFolder);
         RemoveStrayTemporaryFiles();
         if (platform::RunsAsAdministrator())
-            Fatal("runs as root, which it does not need: files it saves may then become root's");
+            Fatal(
+                "should not run as root: it needs no root rights (the driver set-up asks for "
+                "them itself), and new settings files would belong to root");
         GetAppConfig().Load();
         const char* language = GetAppConfig().chineseUi ? "lang_cn" : "lang_en";
         const bool languageLoaded = app.LoadLanguage(language);
