@@ -1,10 +1,14 @@
 // A save that fails is told once per file, keeps the values in memory and is tried again; a save
 // never writes through a link that is not wholly the user's.
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -96,6 +100,77 @@ TEST(FailedSave, AFolderInPlaceIsToldOncePerFileAndTheNextChangeTriesAgain) {
     ASSERT_TRUE(reread.Load(folder.File("macro.xml")));
     EXPECT_EQ(reread.groups.size(), 21u);
     EXPECT_EQ(capture.notices.size(), 4u);
+}
+
+// A small file system of its own mounted on a temporary folder, where the test may mount one.
+class SmallDisk {
+  public:
+    explicit SmallDisk(const fs::path& at) : at_(at) {
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k") == 0;
+        if (!mounted_)
+            why_ = std::strerror(errno);
+    }
+    ~SmallDisk() {
+        if (mounted_)
+            ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    const std::string& Why() const { return why_; }
+    bool MakeReadOnly() {
+        return ::mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+    }
+    // Writes until the disk is full.
+    void Fill() {
+        std::ofstream out(at_ / "filler", std::ios::binary);
+        std::string block(4096, 'f');
+        for (int i = 0; i < 64 && out; ++i)
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+// A full disk and a read-only disk: the save is told in its own words and the old file survives;
+// on a read-only disk a damaged file cannot be set aside, so it is left alone.
+TEST(FailedSave, AFullOrReadOnlyDiskIsToldAndTheOldFileSurvives) {
+    TempFolder folder;
+    SmallDisk disk(folder.Path());
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Why()
+                     << "); needs root and a mount namespace that allows it";
+    NoticeCapture capture;
+    const std::string old = "<config repeat='4'/><macro><group name='old'/></macro>";
+    WriteFile(folder.File("macro.xml"), old);
+    WriteFile(folder.File("ledeffect.xml"), "<effect sel='2'");
+    WriteFile(folder.File("sidemodel.xml"), "<effect sel='3'/>");
+
+    disk.Fill();
+    MacroStore macros;
+    ASSERT_TRUE(macros.Load(folder.File("macro.xml")));
+    for (int g = 0; g < 20; ++g)
+        macros.groups.push_back({L"big", std::vector<MacroItem>(100, {0x70004, 1, 10, L"A"})});
+    EXPECT_FALSE(macros.Save());
+    EXPECT_EQ(ReadFile(folder.File("macro.xml")), old);
+    ASSERT_EQ(capture.notices.size(), 1u);
+    EXPECT_EQ(capture.notices[0].writeProblem, WriteProblem::kDiskFull);
+
+    ASSERT_TRUE(disk.MakeReadOnly());
+    LedEffectStore led;
+    EXPECT_FALSE(led.Load(folder.File("ledeffect.xml")));
+    EXPECT_EQ(ReadFile(folder.File("ledeffect.xml")), "<effect sel='2'");
+    SideLightStore side;
+    ASSERT_TRUE(side.Load(folder.File("sidemodel.xml")));
+    side.SetSel(5);
+    EXPECT_EQ(side.Sel(), 5);
+    ASSERT_EQ(capture.notices.size(), 3u);
+    EXPECT_EQ(capture.notices[1].kind, SettingsNotice::Kind::kLeftUnreadable);
+    EXPECT_EQ(capture.notices[1].writeProblem, WriteProblem::kReadOnlyDisk);
+    EXPECT_EQ(capture.notices[2].kind, SettingsNotice::Kind::kSaveFailed);
+    EXPECT_EQ(capture.notices[2].writeProblem, WriteProblem::kReadOnlyDisk);
+    EXPECT_EQ(folder.OtherEntries("").size(), 4u) << "no temporary file is left behind";
 }
 
 // A folder the program may not write to: as root every folder is writable, so the save runs as
