@@ -12,6 +12,7 @@
 
 #include "app/LinuxPlatform.h"
 #include "app/ScenarioRunner.h"
+#include "app/SettingsNoticeBoxes.h"
 #include "app/SimulatedPlatform.h"
 #include "app/SimulatorPanel.h"
 #include "app/SingleInstance.h"
@@ -24,6 +25,7 @@
 #include "core/settings/RecordStore.h"
 #include "core/settings/SideLightStore.h"
 #include "mainwnd/CMainDlg.h"
+#include "platform/DataFiles.h"
 #include "platform/Trace.h"
 #include "platform/linux/LinuxProcess.h"
 #include "ui/MessageBox.h"
@@ -151,7 +153,14 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         system->Init(ui::SApplication::SystemResourceFolder());
         app.LoadSystemResources(system);
 
+        // What the stores cannot read or save is told in message boxes from here on.
+        SettingsNoticeBoxes settingsNotices;
         SetDataFolder(dataFolder);
+        RemoveStrayTemporaryFiles();
+        if (platform::RunsAsAdministrator())
+            Fatal(
+                "should not run as root: it needs no root rights (the driver set-up asks for "
+                "them itself), and new settings files would belong to root");
         GetAppConfig().Load();
         const char* language = GetAppConfig().chineseUi ? "lang_cn" : "lang_en";
         const bool languageLoaded = app.LoadLanguage(language);

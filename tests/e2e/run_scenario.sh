@@ -6,7 +6,8 @@
 #   #! data: FOLDER          copy data/FOLDER/* into the data folder first
 #   #! exit: N               expected exit code (default 1, the code a closed main window gives)
 #   #! channels: A B ...     trace channels compared (default: hid ui app sim)
-#   #! expect-file: FILE TEXT  FILE in the data folder contains TEXT after the run
+#   #! expect-file: FILE TEXT  FILE in the data folder contains TEXT after the run (FILE may be a
+#                              pattern: exactly one file must match it)
 #   #! lacks-file: FILE TEXT   FILE in the data folder does not contain TEXT after the run
 #   #! stderr: TEXT          standard error contains TEXT
 #   #! unchanged: FILE ...   these files are byte for byte what they were before the run
@@ -14,7 +15,8 @@
 #   #! second-instance-after: MS  start a second instance MS ms after the first; it must exit 0
 #                              and leave every data file as it was
 # <name>.trace holds the expected trace lines without their time stamps. A line may start with
-# "+MIN..MAX " : it must come MIN to MAX ms after the previous expected line.
+# "+MIN..MAX " : it must come MIN to MAX ms after the previous expected line. In the trace, the
+# run's own folder reads WORK and the time stamp of a kept unreadable file "unreadable-STAMP".
 set -uo pipefail
 program=$1 cases=$2 name=$3
 script=$cases/$name.scn
@@ -72,7 +74,9 @@ rc=$?
 
 # The trace without time stamps, only the channels looked at; times kept aside for the checks.
 awk -v channels="$channels" 'BEGIN { n = split(channels, c, " "); for (i = 1; i <= n; i++) want[c[i]] = 1 }
-     ($2 in want) { t = $1; $1 = ""; sub(/^ /, ""); print t "\t" $0 }' "$work/trace" >"$work/actual.timed"
+     ($2 in want) { t = $1; $1 = ""; sub(/^ /, ""); print t "\t" $0 }' "$work/trace" |
+    sed -E -e "s|$work|WORK|g" -e 's/unreadable-[0-9]{8}-[0-9]{6}(-[0-9]+)?/unreadable-STAMP/g' \
+        >"$work/actual.timed"
 cut -f2- "$work/actual.timed" >"$work/actual"
 sed -E 's/^\+[0-9]+\.\.[0-9]+ //' "$expected" >"$work/expected"
 if ! diff -u "$work/expected" "$work/actual" >"$work/diff"; then
@@ -89,7 +93,13 @@ fi
 
 for check in "${checks[@]}"; do
     file=${check%% *} text=${check#* }
-    grep -qF -- "$text" "$work/data/$file" || fail "$file does not contain $text"
+    matches=()
+    for m in "$work/data/"$file; do [ -e "$m" ] && matches+=("$m"); done
+    if [ "${#matches[@]}" != 1 ]; then
+        fail "${#matches[@]} files match $file, not one"
+    else
+        grep -qF -- "$text" "${matches[0]}" || fail "$file does not contain $text"
+    fi
 done
 for check in "${lacks[@]}"; do
     file=${check%% *} text=${check#* }

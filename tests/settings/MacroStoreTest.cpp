@@ -96,7 +96,11 @@ TEST(MacroStore, ABrokenFileKeepsEverything) {
     EXPECT_EQ(store.repeat, 1);
     EXPECT_EQ(Names(store), std::vector<std::wstring>{L"kept"});
     EXPECT_EQ(store.Path(), path);
-    EXPECT_EQ(ReadFile(path), "<config repeat='4'/><macro><group name='x'>");
+    // Set aside whole, so that the first save of the store cannot lose it.
+    std::vector<std::string> others = folder.OtherEntries("");
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_TRUE(others[0].starts_with("macro.xml.unreadable-")) << others[0];
+    EXPECT_EQ(ReadFile(folder.File(others[0])), "<config repeat='4'/><macro><group name='x'>");
 }
 
 TEST(MacroStore, SaveAndLoadGiveTheSameLibrary) {

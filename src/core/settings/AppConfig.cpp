@@ -55,7 +55,8 @@ void AppConfig::Load() {
 
 bool AppConfig::Load(const std::filesystem::path& path) {
     pugi::xml_document doc;
-    if (!settings_file::LoadFile(doc, path, pugi::encoding_auto))
+    if (!settings_file::LoadFile(doc, path, pugi::encoding_auto, settings_file::FileUse::kOnlyRead)
+             .parsed)
         return false;
     Read(doc);
     return true;

@@ -60,7 +60,8 @@ class AppConfig {
 
     // Reads DataFilePath("config.xml").
     void Load();
-    // Reads `path`. A missing or malformed file changes nothing and gives false.
+    // Reads `path`. A missing or unreadable file changes nothing and gives false; an unreadable
+    // one is reported to the settings notices and left as it is.
     bool Load(const std::filesystem::path& path);
     // The same reading from bytes already in memory.
     bool LoadFromText(std::string_view xml);

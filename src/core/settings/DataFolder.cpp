@@ -3,6 +3,9 @@
 #include <mutex>
 #include <string>
 
+#include "platform/DataFiles.h"
+#include "platform/Trace.h"
+
 namespace keylume {
 
 namespace {
@@ -30,6 +33,11 @@ std::filesystem::path DataFolder() {
 
 std::filesystem::path DataFilePath(std::string_view fileName) {
     return DataFolder() / std::filesystem::path(std::string(fileName));
+}
+
+void RemoveStrayTemporaryFiles() {
+    for (const auto& path : platform::RemoveStrayTemporaryFiles(DataFolder(), kStoreFileNames))
+        platform::Trace::Write("settings", "removed stray temporary file " + path.string());
 }
 
 }  // namespace keylume

@@ -19,10 +19,15 @@ bool LedEffectStore::Load(const std::filesystem::path& path) {
     {
         std::lock_guard lock(mutex_);
         path_ = path;
+        leaveFile_ = false;
     }
     pugi::xml_document doc;
-    bool parsed = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
-    return Finish(parsed, doc);
+    settings_file::LoadResult result = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
+    {
+        std::lock_guard lock(mutex_);
+        leaveFile_ = result.leaveFile;
+    }
+    return Finish(result.parsed, doc);
 }
 
 bool LedEffectStore::LoadFromText(std::string_view xml) {
@@ -92,7 +97,14 @@ std::string LedEffectStore::ToXml() const {
 }
 
 bool LedEffectStore::Save() const {
-    return settings_file::Write(Path(), ToXml());
+    std::filesystem::path path;
+    bool leaveFile;
+    {
+        std::lock_guard lock(mutex_);
+        path = path_;
+        leaveFile = leaveFile_;
+    }
+    return settings_file::Write(path, ToXml(), leaveFile);
 }
 
 int LedEffectStore::IndexOf(int index) const {

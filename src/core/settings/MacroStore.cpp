@@ -24,8 +24,9 @@ int ConfigValue(const pugi::xml_node& config, const char* name) {
 bool MacroStore::Load(const std::filesystem::path& path) {
     path_ = path;
     pugi::xml_document doc;
-    bool parsed = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
-    return Finish(parsed, doc);
+    settings_file::LoadResult result = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
+    leaveFile_ = result.leaveFile;
+    return Finish(result.parsed, doc);
 }
 
 bool MacroStore::LoadFromText(std::string_view xml) {
@@ -104,7 +105,7 @@ std::string MacroStore::ToXml() const {
 }
 
 bool MacroStore::Save() const {
-    return settings_file::Write(path_, ToXml());
+    return settings_file::Write(path_, ToXml(), leaveFile_);
 }
 
 void MacroStore::AddGroup() {

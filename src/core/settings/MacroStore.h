@@ -42,13 +42,15 @@ class MacroStore {
     // The macro library, in order.
     std::vector<MacroGroup> groups;
 
-    // Reads `path` and remembers it as the file to save to. A missing or malformed file changes
-    // nothing else and gives false; no file is created.
+    // Reads `path` and remembers it as the file to save to. A missing or unreadable file changes
+    // nothing else and gives false; no file is created. An unreadable file is moved aside, so the
+    // first save of the (now empty) library loses nothing; where it cannot be, it is never
+    // written (see settings_file::LoadFile).
     bool Load(const std::filesystem::path& path);
     // The same reading from bytes already in memory (the remembered path is kept).
     bool LoadFromText(std::string_view xml);
-    // Writes the whole store to its path atomically. A failure is traced on the "settings"
-    // channel and leaves memory as it is.
+    // Writes the whole store to its path atomically. A failure is reported to the settings
+    // notices and leaves memory as it is.
     bool Save() const;
     // The file's content as Save() writes it.
     std::string ToXml() const;
@@ -73,6 +75,7 @@ class MacroStore {
     bool Finish(bool parsed, const pugi::xml_document& doc);
 
     std::filesystem::path path_;
+    bool leaveFile_ = false;
 };
 
 // The process-wide instance, created on first use.

@@ -21,10 +21,15 @@ bool RecordStore::Load(const std::filesystem::path& path) {
     {
         std::lock_guard lock(mutex_);
         path_ = path;
+        leaveFile_ = false;
     }
     pugi::xml_document doc;
-    bool parsed = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
-    return Finish(parsed, doc);
+    settings_file::LoadResult result = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
+    {
+        std::lock_guard lock(mutex_);
+        leaveFile_ = result.leaveFile;
+    }
+    return Finish(result.parsed, doc);
 }
 
 bool RecordStore::LoadFromText(std::string_view xml) {
@@ -88,7 +93,14 @@ std::string RecordStore::ToXml() const {
 }
 
 bool RecordStore::Save() const {
-    return settings_file::Write(Path(), ToXml());
+    std::filesystem::path path;
+    bool leaveFile;
+    {
+        std::lock_guard lock(mutex_);
+        path = path_;
+        leaveFile = leaveFile_;
+    }
+    return settings_file::Write(path, ToXml(), leaveFile);
 }
 
 std::shared_ptr<const RecordStore::List> RecordStore::Snapshot() const {

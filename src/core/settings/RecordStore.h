@@ -27,12 +27,13 @@ class RecordStore {
 
     RecordStore();
 
-    // Reads `path` and remembers it as the file to save to. A missing or malformed file leaves the
-    // list as it was and gives false.
+    // Reads `path` and remembers it as the file to save to. A missing or unreadable file leaves
+    // the list as it was and gives false. An unreadable file is moved aside, so the first save
+    // loses nothing; where it cannot be, it is never written (see settings_file::LoadFile).
     bool Load(const std::filesystem::path& path);
     // The same reading from bytes already in memory (the remembered path is kept).
     bool LoadFromText(std::string_view xml);
-    // Writes the whole list to its path atomically. A failure is traced on the "settings" channel
+    // Writes the whole list to its path atomically. A failure is reported to the settings notices
     // and leaves memory as it is.
     bool Save() const;
     // The file's content as Save() writes it.
@@ -57,6 +58,7 @@ class RecordStore {
 
     mutable std::mutex mutex_;
     std::filesystem::path path_;
+    bool leaveFile_ = false;
     std::shared_ptr<const List> records_;
 };
 

@@ -1,34 +1,70 @@
 #include "core/settings/SettingsFile.h"
 
-#include <fstream>
-
+#include "core/settings/SettingsNotices.h"
 #include "platform/AtomicFile.h"
+#include "platform/DataFiles.h"
 #include "platform/Trace.h"
 
 namespace keylume::settings_file {
 
-bool LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
-              pugi::xml_encoding encoding) {
-    // Only a regular file is read: a directory would report a bogus size and a pipe would block
-    // the start-up forever.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return false;
-    std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileSize)
-        return false;
+namespace {
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    auto length = static_cast<std::size_t>(size);
-    void* buffer = pugi::get_memory_allocation_function()(length > 0 ? length : 1);
-    if (buffer == nullptr)
-        return false;
-    in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(length));
-    auto got = static_cast<std::size_t>(in.gcount());
+bool Parse(pugi::xml_document& doc, const platform::FileBytes& bytes, pugi::xml_encoding encoding) {
     // The document owns the buffer from here on, also when parsing fails.
-    return doc.load_buffer_inplace_own(buffer, got, pugi::parse_default, encoding);
+    return doc.load_buffer_inplace_own(bytes.data, bytes.size, pugi::parse_default, encoding);
+}
+
+}  // namespace
+
+LoadResult LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
+                    pugi::xml_encoding encoding, FileUse use) {
+    platform::FileBytes bytes;
+    SettingsNotice notice;
+    notice.file = path;
+    notice.onlyRead = use == FileUse::kOnlyRead;
+    notice.readStatus = platform::ReadWholeFile(
+        path, kMaxFileSize, pugi::get_memory_allocation_function(), bytes, notice.detail);
+    switch (notice.readStatus) {
+        case platform::ReadStatus::kMissing:
+            return {};
+        case platform::ReadStatus::kRead:
+            notice.empty = bytes.size == 0;
+            if (Parse(doc, bytes, encoding))
+                return {true, false};
+            break;
+        case platform::ReadStatus::kFolder:
+            // Nothing to lose and nothing to read; a store's save says that it cannot write.
+            if (use == FileUse::kReplaced)
+                return {};
+            break;
+        default:
+            break;
+    }
+    if (notice.readStatus != platform::ReadStatus::kRead && bytes.data != nullptr)
+        pugi::get_memory_deallocation_function()(bytes.data);
+
+    // Only what holds the user's bytes and can be moved whole is set aside; a pipe, a link that
+    // leads nowhere or a file the program may not open stays exactly as it is.
+    const bool movable = notice.readStatus == platform::ReadStatus::kRead ||
+                         notice.readStatus == platform::ReadStatus::kTooLarge;
+    if (use == FileUse::kOnlyRead) {
+        notice.kind = SettingsNotice::Kind::kLeftUnreadable;
+        ReportSettingsNotice(notice);
+        return {};
+    }
+    if (movable) {
+        platform::WriteError error;
+        if (platform::MoveAside(path, notice.copy, error)) {
+            notice.kind = SettingsNotice::Kind::kKeptUnreadable;
+            ReportSettingsNotice(notice);
+            return {};
+        }
+        notice.writeProblem = error.problem;
+        notice.detail = error.text;
+    }
+    notice.kind = SettingsNotice::Kind::kLeftUnreadable;
+    ReportSettingsNotice(notice);
+    return {false, true};
 }
 
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
@@ -36,11 +72,21 @@ bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
     return doc.load_buffer(data, size, pugi::parse_default, encoding);
 }
 
-bool Write(const std::filesystem::path& path, const std::string& text) {
-    std::string error;
+bool Write(const std::filesystem::path& path, const std::string& text, bool leaveFile) {
+    if (leaveFile) {
+        platform::Trace::Write(
+            "settings", "save " + path.string() + " skipped: the unreadable file is left as it is");
+        return false;
+    }
+    platform::WriteError error;
     if (platform::ReplaceFileAtomically(path, text, error))
         return true;
-    platform::Trace::Write("settings", "save " + path.string() + " failed: " + error);
+    SettingsNotice notice;
+    notice.kind = SettingsNotice::Kind::kSaveFailed;
+    notice.file = path;
+    notice.writeProblem = error.problem;
+    notice.detail = error.text;
+    ReportSettingsNotice(notice);
     return false;
 }
 

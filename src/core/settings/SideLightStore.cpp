@@ -20,8 +20,9 @@ void SideLightStore::ResetValues() {
 bool SideLightStore::Load(const std::filesystem::path& path) {
     path_ = path;
     pugi::xml_document doc;
-    bool parsed = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
-    return Finish(parsed, doc);
+    settings_file::LoadResult result = settings_file::LoadFile(doc, path, pugi::encoding_utf8);
+    leaveFile_ = result.leaveFile;
+    return Finish(result.parsed, doc);
 }
 
 bool SideLightStore::LoadFromText(std::string_view xml) {
@@ -64,7 +65,7 @@ std::string SideLightStore::ToXml() const {
 }
 
 bool SideLightStore::Save() const {
-    return settings_file::Write(path_, ToXml());
+    return settings_file::Write(path_, ToXml(), leaveFile_);
 }
 
 int SideLightStore::IndexOf(int index) const {

@@ -36,13 +36,14 @@ class SideLightStore {
 
     SideLightStore();
 
-    // Reads `path` and remembers it as the file to save to. A missing or malformed file resets the
-    // store, writes the reset values and gives false.
+    // Reads `path` and remembers it as the file to save to. A missing or unreadable file resets
+    // the store, writes the reset values and gives false; an unreadable one is first moved aside,
+    // and where it cannot be, it is never written (see settings_file::LoadFile).
     bool Load(const std::filesystem::path& path);
     // The same reading from bytes already in memory (the remembered path is kept).
     bool LoadFromText(std::string_view xml);
-    // Writes the whole store to its path atomically. A failure is traced on the "settings"
-    // channel and leaves memory as it is.
+    // Writes the whole store to its path atomically. A failure is reported to the settings
+    // notices and leaves memory as it is.
     bool Save() const;
     // The file's content as Save() writes it.
     std::string ToXml() const;
@@ -65,6 +66,7 @@ class SideLightStore {
     int IndexOf(int index) const;
 
     std::filesystem::path path_;
+    bool leaveFile_ = false;
     std::array<SideLightItem, kItemCount> items_{};
     int sel_ = 0;
 };
