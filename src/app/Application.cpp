@@ -43,16 +43,22 @@ constexpr int kNoSafeRunExitCode = 3;
 // The window a stop signal closes; guarded so that it is never posted to once it is gone.
 std::mutex g_stopMutex;
 CMainDlg* g_stopTarget = nullptr;
+bool g_stopRequested = false;
 
 void WatchStopSignalsTarget(CMainDlg* target) {
     std::lock_guard lock(g_stopMutex);
     g_stopTarget = target;
+    // A signal that came during start-up (perhaps while a message box had its own loop) still
+    // ends the program once its window exists.
+    if (target != nullptr && g_stopRequested)
+        target->PostMessage(ui::msg::kClose);
 }
 
 void OnStopSignal(int) {
     // No key the program typed stays pressed, whatever happens next.
     VHidev::Instance().ReleaseAll();
     std::lock_guard lock(g_stopMutex);
+    g_stopRequested = true;
     if (g_stopTarget != nullptr) {
         g_stopTarget->PostMessage(ui::msg::kClose);
     } else if (QCoreApplication::instance() != nullptr) {

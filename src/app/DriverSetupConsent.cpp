@@ -38,6 +38,7 @@ bool DriverSetupConsent::MayRun(const std::string& tool) {
     const std::string why = check_ ? check_(tool) : std::string("no location check");
     if (!why.empty()) {
         std::fprintf(stderr, "keylume: not starting the driver set-up: %s\n", why.c_str());
+        std::fprintf(stderr, "keylume: to set it up, run: %s\n", ManualCommand(tool).c_str());
         if (!toldToRunByHand_ && tell_) {
             toldToRunByHand_ = true;
             tell_(std::string(RunByHand()) + "\n\n" + ManualCommand(tool));
