@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 
+#include "app/DriverSetupConsent.h"
 #include "app/LinuxPlatform.h"
 #include "app/ScenarioRunner.h"
 #include "app/SettingsNoticeBoxes.h"
@@ -26,8 +28,11 @@
 #include "core/settings/SideLightStore.h"
 #include "mainwnd/CMainDlg.h"
 #include "platform/DataFiles.h"
+#include "platform/NamedLock.h"
 #include "platform/Trace.h"
 #include "platform/linux/LinuxProcess.h"
+#include "platform/linux/RootOnlyPath.h"
+#include "ui/HostWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/SApplication.h"
 
@@ -35,19 +40,27 @@ namespace keylume {
 
 namespace {
 
+constexpr int kNoSafeRunExitCode = 3;
+
 // The window a stop signal closes; guarded so that it is never posted to once it is gone.
 std::mutex g_stopMutex;
 CMainDlg* g_stopTarget = nullptr;
+bool g_stopRequested = false;
 
 void WatchStopSignalsTarget(CMainDlg* target) {
     std::lock_guard lock(g_stopMutex);
     g_stopTarget = target;
+    // A signal that came during start-up (perhaps while a message box had its own loop) still
+    // ends the program once its window exists.
+    if (target != nullptr && g_stopRequested)
+        target->PostMessage(ui::msg::kClose);
 }
 
 void OnStopSignal(int) {
     // No key the program typed stays pressed, whatever happens next.
     VHidev::Instance().ReleaseAll();
     std::lock_guard lock(g_stopMutex);
+    g_stopRequested = true;
     if (g_stopTarget != nullptr) {
         g_stopTarget->PostMessage(ui::msg::kClose);
     } else if (QCoreApplication::instance() != nullptr) {
@@ -93,10 +106,21 @@ void ShowInstanceWindows(const QByteArray& property) {
 }  // namespace
 
 bool WatchForStopSignals() {
-    return platform::WatchStopSignals(OnStopSignal);
+    // A second stop signal during shutdown ends the process at once, but not with a key held.
+    return platform::WatchStopSignals(OnStopSignal, [] { VHidev::Instance().ReleaseAll(); });
 }
 
 int RunApplication(const CommandLine& cl, const char* programPath) {
+    if (platform::RunsAsAdministrator())
+        Fatal(
+            "should not run as root: it needs no root rights (the driver set-up asks for them "
+            "itself), and new settings files would belong to root");
+    // Without the instance lock and the device operation locks two programs could drive the
+    // keyboard at once, or another user could answer on our socket: no run without them.
+    if (const std::string problem = platform::SystemNamedLocks().Problem(); !problem.empty()) {
+        Fatal(problem);
+        return kNoSafeRunExitCode;
+    }
     if (!cl.traceFile.empty() && !platform::Trace::OpenFile(cl.traceFile)) {
         Fatal("cannot write the trace file " + cl.traceFile);
         return ScenarioRunner::kFailureExitCode;
@@ -128,10 +152,17 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
     std::unique_ptr<platform::Platform> platform = MakePlatform(cl, dataFolder);
     auto* sim = dynamic_cast<SimulatedPlatform*>(platform.get());
 
-    // Drivers first: nothing may touch the virtual keyboard before it is known to be there.
+    // Drivers first: nothing may touch the virtual keyboard before it is known to be there. A
+    // missing one is set up later, once the user can be asked (see below).
     VHidev& vhidev = VHidev::Instance();
-    EnsureVirtualKeyboard(
-        {vhidev, platform->Hid(), platform->Processes(), platform->Folder(), LinuxDriverTool()});
+    DriverInstallation drivers{vhidev, platform->Hid(), platform->Processes(), platform->Folder(),
+                               LinuxDriverTool()};
+    bool setUpDrivers = false;
+    drivers.mayRun = [&setUpDrivers](const std::string&) {
+        setUpDrivers = true;
+        return false;
+    };
+    EnsureVirtualKeyboard(drivers);
     vhidev.ReleaseAll();
 
     std::filesystem::current_path(programFolder, ec);
@@ -157,10 +188,6 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         SettingsNoticeBoxes settingsNotices;
         SetDataFolder(dataFolder);
         RemoveStrayTemporaryFiles();
-        if (platform::RunsAsAdministrator())
-            Fatal(
-                "should not run as root: it needs no root rights (the driver set-up asks for "
-                "them itself), and new settings files would belong to root");
         GetAppConfig().Load();
         const char* language = GetAppConfig().chineseUi ? "lang_cn" : "lang_en";
         const bool languageLoaded = app.LoadLanguage(language);
@@ -181,7 +208,8 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
 
         const QString instanceName = app.GetStringByIndex(0);
         SingleInstance instance(platform->Locks(), instanceName);
-        if (!instance.Acquire()) {
+        const SingleInstance::Claim claim = instance.Acquire();
+        if (claim == SingleInstance::Claim::kAnotherRuns) {
             const bool answered = instance.AskFirstToShow();
             platform::Trace::Write("app", answered ? "second instance: first one shown"
                                                    : "second instance: first one did not answer");
@@ -189,6 +217,34 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
             // Nothing of this process may outlive it or touch a file on the way out.
             std::fflush(nullptr);
             std::_Exit(0);
+        }
+        if (claim == SingleInstance::Claim::kNoLock) {
+            Fatal(platform::SystemNamedLocks().Problem());
+            ui::SetMessageBoxTraceHook(nullptr);
+            return kNoSafeRunExitCode;
+        }
+
+        // The driver set-up asks the user first, so it runs once the toolkit can show a message
+        // box, and only in the one instance that goes on.
+        if (setUpDrivers) {
+            DriverSetupConsent consent(
+                [](const std::string& tool) { return platform::WhyNotRootOnly(tool); },
+                [](const std::string& question) {
+                    return ui::SMessageBox(nullptr, QString::fromStdString(question), "Warning",
+                                           ui::kMbYesNo | ui::kMbIconQuestion) == ui::kIdYes;
+                },
+                [&app](const std::string& message) {
+                    // The command after the text is the same in every language.
+                    const auto cut = std::min(message.find("\n\n"), message.size());
+                    const QString text =
+                        app.Translator().Tr(QString::fromStdString(message.substr(0, cut))) +
+                        QString::fromStdString(message.substr(cut));
+                    ui::SMessageBox(nullptr, text, "Warning", ui::kMbOk | ui::kMbIconWarning);
+                });
+            drivers.mayRun = [&consent](const std::string& tool) { return consent.MayRun(tool); };
+            if (EnsureVirtualKeyboard(drivers))
+                vhidev.ReleaseAll();
+            drivers.mayRun = nullptr;
         }
 
         {

@@ -52,7 +52,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             }
             return true;
         };
-        if (arg == "--simulate") {
+        if (arg == "--help" || args[i] == "-h") {
+            line.showHelp = true;
+        } else if (arg == "--version") {
+            line.showVersion = true;
+        } else if (arg == "--simulate") {
             line.simulate = true;
         } else if (arg == "--sim-absent") {
             line.simAbsent = true;
@@ -73,6 +77,9 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         } else if (arg == "--script") {
             if (!value(line.scriptFile))
                 return std::nullopt;
+        } else if (arg.rfind("--", 0) == 0) {
+            error = "unknown option " + std::string(arg);
+            return std::nullopt;
         } else {
             rest.emplace_back(args[i]);
         }
@@ -83,6 +90,24 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         line.rest += rest[i];
     }
     return line;
+}
+
+std::string UsageText(const std::string& programName) {
+    return "usage: " + programName +
+           " [OPTION]... [-hid]\n"
+           "  -hid                       start hidden in the tray (all that is left, exactly)\n"
+           "  --simulate                 the built-in keyboard, filter and virtual keyboard\n"
+           "  --sim-absent               the built-in keyboard starts unplugged\n"
+           "  --sim-firmware MAJOR.MINOR the built-in keyboard's firmware version (default 1.0)\n"
+           "  --data-dir DIR             read and write config.xml and the settings files in DIR\n"
+           "  --trace FILE               write every device exchange and message box to FILE\n"
+           "  --script FILE              run a scenario (one command a line)\n"
+           "  --version                  print the version and end\n"
+           "  -h, --help                 print this help and end\n";
+}
+
+std::string VersionText() {
+    return std::string("keylume ") + KEYLUME_VERSION;
 }
 
 }  // namespace keylume

@@ -9,6 +9,8 @@ namespace keylume {
 // What the program was started with. Its own options (all starting with "--") are taken out first;
 // what remains is the command line the window's show state is decided on.
 struct CommandLine {
+    bool showHelp = false;     // --help or -h: print the usage and end
+    bool showVersion = false;  // --version: print the version and end
     bool simulate = false;     // --simulate: the built-in keyboard, filter and virtual keyboard
     bool simAbsent = false;    // --sim-absent: the built-in keyboard starts unplugged
     int simFirmwareMajor = 1;  // --sim-firmware MAJOR.MINOR (default 1.0)
@@ -22,9 +24,16 @@ struct CommandLine {
     bool StartHidden() const { return rest == "-hid"; }
 };
 
-// Parses argv (without the program name). On a malformed option (a missing or bad value) returns
-// nothing and puts a message for the user into `error`.
+// Parses argv (without the program name). On an unknown option (a word starting with "--" that is
+// not one of ours) or a malformed one (a missing or bad value) returns nothing and puts a one-line
+// message for the user into `error`.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
                                             std::string& error);
+
+// The usage: how to start the program and every option, one line each.
+std::string UsageText(const std::string& programName);
+
+// "keylume <version>".
+std::string VersionText();
 
 }  // namespace keylume

@@ -23,7 +23,7 @@ SingleInstance::~SingleInstance() {
     {
         std::lock_guard lock(mutex_);
         release_ = true;
-        blocked = !acquired_;
+        blocked = !acquired_ && !noLock_;
     }
     changed_.notify_all();
     if (blocked) {
@@ -34,20 +34,25 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-bool SingleInstance::Acquire(std::chrono::milliseconds wait) {
+SingleInstance::Claim SingleInstance::Acquire(std::chrono::milliseconds wait) {
     if (!holder_.joinable())
         holder_ = std::thread(&SingleInstance::HolderMain, this);
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, wait, [this] { return acquired_; })) {
+    if (!changed_.wait_for(lock, wait, [this] { return acquired_ || noLock_; })) {
         gaveUp_ = true;
-        return false;
+        return Claim::kAnotherRuns;
     }
-    return true;
+    return acquired_ ? Claim::kFirst : Claim::kNoLock;
 }
 
 void SingleInstance::HolderMain() {
     auto held = locks_.Acquire(name_.toStdString());
     std::unique_lock lock(mutex_);
+    if (!held->Owns()) {
+        noLock_ = true;
+        changed_.notify_all();
+        return;
+    }
     if (gaveUp_ || release_) {
         // Too late to be the first; let the lock go at once.
         lock.unlock();
@@ -63,13 +68,18 @@ void SingleInstance::HolderMain() {
 
 QString SingleInstance::SocketPath() const {
     const std::string folder = platform::UserRuntimeFolder();
+    if (folder.empty())
+        return {};
     const std::string file = "keylume-" + platform::LockFileName(name_.toStdString()) + ".sock";
-    return QString::fromStdString(folder.empty() ? file : folder + "/" + file);
+    return QString::fromStdString(folder + "/" + file);
 }
 
 bool SingleInstance::AskFirstToShow(int timeoutMs) {
+    const QString path = SocketPath();
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(SocketPath());
+    socket.connectToServer(path);
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(kShowRequest);
@@ -84,9 +94,11 @@ bool SingleInstance::AskFirstToShow(int timeoutMs) {
 bool SingleInstance::Listen(std::function<void()> onShow) {
     if (server_ != nullptr)
         return true;
+    const QString path = SocketPath();
+    if (path.isEmpty())
+        return false;
     server_ = new QLocalServer;
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString path = SocketPath();
     // Only the holder of the lock gets here, so a socket file left behind is a dead one.
     QLocalServer::removeServer(path);
     if (!server_->listen(path))

@@ -29,15 +29,19 @@ class SingleInstance {
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when this process now holds the lock; false when another one holds it (or held it
-    // for longer than `wait`).
-    bool Acquire(std::chrono::milliseconds wait = std::chrono::milliseconds(500));
+    enum class Claim {
+        kFirst,        // this process now holds the lock
+        kAnotherRuns,  // another process holds it (or held it for longer than `wait`)
+        kNoLock,       // no lock can be had here: the program must not run unguarded
+    };
+    Claim Acquire(std::chrono::milliseconds wait = std::chrono::milliseconds(500));
     // Asks the instance holding the lock to show itself. False when nobody answered in time.
     bool AskFirstToShow(int timeoutMs = 2000);
     // Serves the requests of later starts; `onShow` runs on the UI thread for each one.
     bool Listen(std::function<void()> onShow);
 
-    // The socket the instance listens on, in the user's private runtime folder.
+    // The socket the instance listens on, in the user's private runtime folder; empty when there
+    // is no such folder (there is no shared fallback another user could squat).
     QString SocketPath() const;
 
   private:
@@ -49,6 +53,7 @@ class SingleInstance {
     std::mutex mutex_;
     std::condition_variable changed_;
     bool acquired_ = false;
+    bool noLock_ = false;
     bool release_ = false;
     bool gaveUp_ = false;
     QLocalServer* server_ = nullptr;

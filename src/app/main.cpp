@@ -9,11 +9,22 @@
 int main(int argc, char** argv) {
     keylume::WatchForStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
+    // The command line is read before anything else happens: --help, --version and a mistyped
+    // option never open a window, read the keyboard or reach the driver set-up.
     std::string error;
     const auto commandLine = keylume::ParseCommandLine(args, error);
     if (!commandLine) {
-        std::fprintf(stderr, "keylume: %s\n", error.c_str());
+        std::fprintf(stderr, "keylume: %s\n%s", error.c_str(),
+                     keylume::UsageText("keylume").c_str());
         return 2;
+    }
+    if (commandLine->showHelp) {
+        std::fputs(keylume::UsageText("keylume").c_str(), stdout);
+        return 0;
+    }
+    if (commandLine->showVersion) {
+        std::printf("%s\n", keylume::VersionText().c_str());
+        return 0;
     }
     return keylume::RunApplication(*commandLine, argv[0]);
 }

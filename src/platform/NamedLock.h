@@ -13,9 +13,10 @@ namespace keylume::platform {
 // Acquire on that thread returns at once), and the operating system frees it when the holding
 // process dies, however it dies.
 // Threads: any thread may acquire; a Held object is released on the thread that acquired it.
-// Failure: when the lock cannot be set up (no runtime folder, a folder that is not ours) Acquire
-// returns a Held object that holds nothing and says so through Held::Owns(); callers go on
-// unserialised rather than blocking forever.
+// Failure: Problem() says at start-up whether locks can be had at all (no runtime folder, a folder
+// that is not ours); the program refuses to run without them. Should a lock still fail later (its
+// folder removed while the program runs), Acquire returns a Held object that holds nothing and
+// says so through Held::Owns(), rather than blocking forever.
 class NamedLocks {
   public:
     class Held {
@@ -25,6 +26,9 @@ class NamedLocks {
     };
 
     virtual ~NamedLocks() = default;
+
+    // Why no lock can be had, in words for the user; empty when locks work.
+    virtual std::string Problem() const { return {}; }
 
     // Blocks without time limit until the calling thread holds `name`.
     virtual std::unique_ptr<Held> Acquire(std::string_view name) = 0;

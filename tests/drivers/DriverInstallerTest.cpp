@@ -152,15 +152,33 @@ TEST_F(DriverInstallerTest, ReopensAnOpenDeviceAfterReleasingIt) {
     EXPECT_TRUE(vkbd->NothingHeld());
 }
 
-TEST_F(DriverInstallerTest, LinuxToolTakesItsRuleFile) {
+TEST_F(DriverInstallerTest, LinuxToolInstallsItsOwnRuleWithoutAFile) {
     folder.exe = "/opt/keylume";
     folder.separator = '/';
+    folder.files = {"/opt/keylume/driver/70-keylume.rules"};  // a file beside it is not passed on
     InstallAttaches();
     EXPECT_TRUE(EnsureVirtualKeyboard(With(LinuxDriverTool())));
     EXPECT_THAT(runner.runs,
-                ElementsAre(Pair("/opt/keylume/driver/keylume-driver-setup", " remove"),
-                            Pair("/opt/keylume/driver/keylume-driver-setup",
-                                 " install \"/opt/keylume/driver/70-keylume.rules\"")));
+                ElementsAre(Pair("/opt/keylume/driver/keylume-driver-setup", " install")));
+}
+
+TEST_F(DriverInstallerTest, NothingRunsWithoutLeave) {
+    InstallAttaches();
+    std::vector<std::string> asked;
+    auto with = With();
+    with.mayRun = [&](const std::string& tool) {
+        asked.push_back(tool);
+        return false;
+    };
+    EXPECT_FALSE(EnsureVirtualKeyboard(with, "D:\\drv"));
+    EXPECT_THAT(runner.runs, IsEmpty());
+    EXPECT_THAT(asked, ElementsAre("D:\\drv\\devcon.exe"));  // the tool that would install
+
+    // A present device needs no leave and no question.
+    bus.Attach(std::make_shared<platform::SimVirtualKeyboard>());
+    asked.clear();
+    EXPECT_TRUE(EnsureVirtualKeyboard(with));
+    EXPECT_THAT(asked, IsEmpty());
 }
 
 TEST_F(DriverInstallerTest, RunAndWaitRefusesAnEmptyApplication) {

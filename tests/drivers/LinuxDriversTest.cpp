@@ -12,12 +12,18 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
 
 #include "platform/FilterEngine.h"
 #include "platform/linux/EvdevKeyRouter.h"
 #include "platform/linux/LinuxProcess.h"
 #include "platform/linux/LinuxProgramFolder.h"
+#include "platform/linux/RootOnlyPath.h"
 #include "platform/linux/UinputPacketTranslator.h"
 #include "platform/linux/UsageTables.h"
 
@@ -229,32 +235,166 @@ TEST(LinuxProcessRunner, RunsTheToolWithItsArgumentsAndWaits) {
     EXPECT_TRUE(runner.RunAndWait("/bin/false", ""));  // the exit code is not looked at
 }
 
-TEST(WatchStopSignals, FirstSignalRunsTheHookSecondEndsTheProcess) {
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
+// Every signal that asks the program to end: the first runs the stop hook, the second the forced
+// end's hook (keys released) and then ends the process with 128 + signal.
+TEST(WatchStopSignals, EachStopSignalEndsCleanlyAndASecondStillReleases) {
+    struct Case {
+        int first;
+        int second;
+    };
+    const Case cases[] = {{SIGTERM, SIGTERM},
+                          {SIGINT, SIGINT},
+                          {SIGHUP, SIGTERM},
+                          {SIGQUIT, SIGQUIT},
+                          {SIGTERM, SIGHUP}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.first)) + " then " + strsignal(c.second));
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int out = pipeFds[1];
+            static std::atomic<bool> stopped{false};
+            auto say = [out](char byte) { [[maybe_unused]] const auto n = ::write(out, &byte, 1); };
+            if (!WatchStopSignals(
+                    [say](int signal) {
+                        say(static_cast<char>(signal));
+                        stopped = true;
+                    },
+                    [say] { say('R'); }))
+                ::_exit(3);
+            ::kill(::getpid(), SIGPIPE);  // a reader that went away does not end the program
+            ::kill(::getpid(), c.first);
+            // The hook runs; the process lives on until the second signal.
+            while (!stopped)
+                ::usleep(1000);
+            ::kill(::getpid(), c.second);
+            ::sleep(5);
+            ::_exit(4);
+        }
+        ::close(pipeFds[1]);
+        char said[3] = {};
+        EXPECT_EQ(::read(pipeFds[0], &said[0], 1), 1);
+        EXPECT_EQ(::read(pipeFds[0], &said[1], 1), 1);
+        EXPECT_EQ(said[0], c.first);
+        EXPECT_EQ(said[1], 'R');
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + c.second);
+        ::close(pipeFds[0]);
+    }
+}
+
+TEST(WatchStopSignals, AHangingReleaseDoesNotKeepTheProcessAlive) {
     const pid_t child = ::fork();
     if (child == 0) {
-        const int out = pipeFds[1];
-        if (!WatchStopSignals([out](int signal) {
-                const char byte = static_cast<char>(signal);
-                [[maybe_unused]] const auto n = ::write(out, &byte, 1);
-            }))
+        if (!WatchStopSignals([](int) {}, [] { ::pause(); }, std::chrono::milliseconds(200)))
             ::_exit(3);
         ::kill(::getpid(), SIGTERM);
-        ::sleep(1);  // the hook runs; the process lives on until the second signal
-        ::kill(::getpid(), SIGINT);
+        ::usleep(100'000);
+        ::kill(::getpid(), SIGTERM);
         ::sleep(5);
         ::_exit(4);
     }
-    ::close(pipeFds[1]);
-    char byte = 0;
-    EXPECT_EQ(::read(pipeFds[0], &byte, 1), 1);
-    EXPECT_EQ(byte, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-    ::close(pipeFds[0]);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+}
+
+// The driver set-up runs as root only from where nobody else can change it.
+TEST(WhyNotRootOnly, EveryFolderUpToTheRootMustBeRootsAlone) {
+    constexpr unsigned kUser = 1000;
+    const PathOwner rootDir{false, true, false, 0, 0755};
+    const PathOwner rootFile{false, false, true, 0, 0755};
+    struct Case {
+        const char* name;
+        std::map<std::string, PathOwner> changes;  // against an all-root tree
+        const char* file;
+        const char* why;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"installed copy", {}, "/usr/lib/keylume/driver/keylume-driver-setup", ""},
+        {"tool writable by its group",
+         {{"/usr/lib/keylume/driver/keylume-driver-setup", {false, false, true, 0, 0775}}},
+         "/usr/lib/keylume/driver/keylume-driver-setup",
+         "/usr/lib/keylume/driver/keylume-driver-setup can be changed by users other than root "
+         "(mode 0775)"},
+        {"tool of the user",
+         {{"/usr/lib/keylume/driver/keylume-driver-setup", {false, false, true, kUser, 0755}}},
+         "/usr/lib/keylume/driver/keylume-driver-setup",
+         "/usr/lib/keylume/driver/keylume-driver-setup belongs to user 1000, not to root"},
+        {"build tree in a home folder",
+         {{"/home/ann", {false, true, false, kUser, 0755}}},
+         "/home/ann/keylume/build/driver/keylume-driver-setup",
+         "/home/ann belongs to user 1000, not to root"},
+        {"folder open to everybody, sticky or not",
+         {{"/tmp", {false, true, false, 0, 01777}}},
+         "/tmp/keylume/driver/keylume-driver-setup",
+         "/tmp can be changed by users other than root (mode 1777)"},
+        {"link on the way",
+         {{"/opt/keylume", {true, false, false, 0, 0777}}},
+         "/opt/keylume/driver/keylume-driver-setup",
+         "/opt/keylume is a symbolic link"},
+        {"tool is a folder",
+         {{"/opt/keylume/driver/keylume-driver-setup", rootDir}},
+         "/opt/keylume/driver/keylume-driver-setup",
+         "/opt/keylume/driver/keylume-driver-setup is not a file"},
+        {"relative",
+         {},
+         "driver/keylume-driver-setup",
+         "driver/keylume-driver-setup is not an absolute path"},
+        {"dot dot",
+         {},
+         "/usr/lib/../../home/ann/x",
+         "/usr/lib/../../home/ann/x is not a plain path"},
+        {"double slash", {}, "/usr//lib/x", "/usr//lib/x is not a plain path"},
+        {"missing", {{"/usr/lib", {}}}, "/usr/lib/x", "/usr/lib: cannot be looked up"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = c.file;
+        auto lookUp = [&](const std::string& path) -> std::optional<PathOwner> {
+            if (auto it = c.changes.find(path); it != c.changes.end()) {
+                if (it->second.mode == 0)
+                    return std::nullopt;
+                return it->second;
+            }
+            return path == file ? rootFile : rootDir;
+        };
+        EXPECT_EQ(WhyNotRootOnly(file, lookUp), c.why);
+    }
+}
+
+TEST(WhyNotRootOnly, OnThisMachine) {
+    // A folder the test makes in /tmp can be changed by others through /tmp itself.
+    char tmp[] = "/tmp/keylume-rootonly-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmp), nullptr);
+    const std::string inTmp = std::string(tmp) + "/keylume-driver-setup";
+    std::fclose(std::fopen(inTmp.c_str(), "w"));
+    EXPECT_NE(WhyNotRootOnly(inTmp).find("/tmp can be changed by users other than root"),
+              std::string::npos)
+        << WhyNotRootOnly(inTmp);
+    std::remove(inTmp.c_str());
+    ::rmdir(tmp);
+
+    // A root-owned 0755 folder beside this test, when the folders above it are root's alone.
+    const std::string here = LinuxProgramFolder().ExecutableFolder();
+    if (::geteuid() != 0 || !WhyNotRootOnly(here + "/linuxdrivers_test").empty())
+        GTEST_SKIP() << "needs root and a build folder that only root can change; here: "
+                     << WhyNotRootOnly(here + "/linuxdrivers_test");
+    const std::string folder = here + "/rootonly-fixture";
+    ::mkdir(folder.c_str(), 0755);
+    ::chmod(folder.c_str(), 0755);
+    const std::string tool = folder + "/keylume-driver-setup";
+    std::fclose(std::fopen(tool.c_str(), "w"));
+    ::chmod(tool.c_str(), 0755);
+    EXPECT_EQ(WhyNotRootOnly(tool), "");
+    ::chmod(folder.c_str(), 0775);
+    EXPECT_NE(WhyNotRootOnly(tool), "");
+    std::remove(tool.c_str());
+    ::rmdir(folder.c_str());
 }
 
 TEST(LinuxProgramFolder, KnowsWhereItRunsFrom) {

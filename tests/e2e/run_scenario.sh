@@ -11,7 +11,10 @@
 #   #! lacks-file: FILE TEXT   FILE in the data folder does not contain TEXT after the run
 #   #! stderr: TEXT          standard error contains TEXT
 #   #! unchanged: FILE ...   these files are byte for byte what they were before the run
-#   #! sigterm-after: MS     send SIGTERM to the program MS ms after it started
+#   #! signal-after: MS      send a stop signal to the program MS ms after its window showed
+#   #! signals: SIG ...      the stop signals (default TERM); the case runs once for each
+#   #! nothing-held          the virtual keyboard typed a key, and its last packet of each report
+#                            holds nothing
 #   #! second-instance-after: MS  start a second instance MS ms after the first; it must exit 0
 #                              and leave every data file as it was
 # <name>.trace holds the expected trace lines without their time stamps. A line may start with
@@ -19,6 +22,20 @@
 # run's own folder reads WORK and the time stamp of a kept unreadable file "unreadable-STAMP".
 set -uo pipefail
 program=$1 cases=$2 name=$3
+
+# A case with several stop signals runs once for each of them.
+if [ -z "${KEYLUME_E2E_SIGNAL:-}" ]; then
+    signals=$(sed -n 's/^#! signals: //p' "$cases/$name.scn")
+    if [ -n "$signals" ]; then
+        failed=0
+        for signal in $signals; do
+            echo "=== SIG$signal"
+            KEYLUME_E2E_SIGNAL=$signal "$0" "$@" || failed=1
+        done
+        exit "$failed"
+    fi
+fi
+stop_signal=${KEYLUME_E2E_SIGNAL:-TERM}
 script=$cases/$name.scn
 expected=$cases/$name.trace
 work=$(mktemp -d /tmp/keylume-e2e-XXXXXX)
@@ -27,8 +44,8 @@ mkdir -m 700 "$work/run" "$work/data"
 export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen
 cp "$(dirname "$program")/config.xml" "$work/data/"
 
-args=() exit_want=1 channels="hid ui app sim" second_after="" sigterm_after="" unchanged=() checks=() lacks=()
-stderr_want=()
+args=() exit_want=1 channels="hid ui app sim" second_after="" signal_after="" unchanged=() checks=() lacks=()
+stderr_want=() nothing_held=0
 while IFS= read -r line; do
     case $line in
         "#! arg: "*) args+=("${line#"#! arg: "}") ;;
@@ -39,7 +56,8 @@ while IFS= read -r line; do
         "#! lacks-file: "*) lacks+=("${line#"#! lacks-file: "}") ;;
         "#! stderr: "*) stderr_want+=("${line#"#! stderr: "}") ;;
         "#! unchanged: "*) read -ra files <<<"${line#"#! unchanged: "}"; unchanged+=("${files[@]}") ;;
-        "#! sigterm-after: "*) sigterm_after=${line#"#! sigterm-after: "} ;;
+        "#! signal-after: "*) signal_after=${line#"#! signal-after: "} ;;
+        "#! nothing-held") nothing_held=1 ;;
         "#! second-instance-after: "*) second_after=${line#"#! second-instance-after: "} ;;
     esac
 done <"$script"
@@ -64,9 +82,16 @@ if [ -n "$second_after" ]; then
     grep -q "app second instance: first one shown" "$work/trace2" ||
         fail "the second instance did not reach the first one"
 fi
-if [ -n "$sigterm_after" ]; then
-    sleep "$(awk "BEGIN { print $sigterm_after / 1000 }")"
-    kill -TERM "$pid"
+if [ -n "$signal_after" ]; then
+    # Counted from the shown window, so a slow start on a busy machine does not move the signal
+    # into the start-up.
+    for _ in $(seq 600); do
+        grep -q " app window shown$" "$work/trace" 2>/dev/null && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    sleep "$(awk "BEGIN { print $signal_after / 1000 }")"
+    kill -"$stop_signal" "$pid"
 fi
 wait "$pid"
 rc=$?
@@ -91,6 +116,14 @@ else
         { prev = time } END { exit bad }' || failed=1
 fi
 
+if [ "$nothing_held" = 1 ]; then
+    # The packets are "05 <report> <data>" with trailing zero bytes left out.
+    awk '$2 == "vkbd" && $4 == "01" && NF > 4 { typed = 1 }
+         $2 == "vkbd" { last[$4] = NF }
+         END { if (!typed) { print "FAIL: the virtual keyboard typed nothing"; bad = 1 }
+               for (r in last) if (last[r] != 4) { printf "FAIL: report %s still holds a key at the end\n", r; bad = 1 }
+               exit bad }' "$work/trace" || failed=1
+fi
 for check in "${checks[@]}"; do
     file=${check%% *} text=${check#* }
     matches=()

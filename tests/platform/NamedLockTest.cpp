@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -150,6 +151,101 @@ TEST_F(NamedLockTest, ARuntimeFolderThatIsALinkOrOpenToOthersIsRefused) {
         const std::string chosen = UserRuntimeFolder();
         EXPECT_NE(chosen, refused);
         EXPECT_EQ(chosen.rfind("/tmp/keylume-", 0), 0u) << chosen;
+    }
+}
+
+// Another user (or a planted link) in the place of /tmp/keylume-<uid>: no folder, a message that
+// says why, and no lock that only pretends to be held. Each case runs in a child under a user id
+// nobody has, so the real users' folders are never touched.
+TEST(RuntimeFolder, ASquattedFallbackFolderGivesNoLocks) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to play two users (chown and setuid)";
+    enum class Squat { kNone, kOtherOwner, kLink, kFile, kOpenToOthers, kXdgOfOtherOwner };
+    struct Case {
+        const char* name;
+        Squat squat;
+        const char* problem;  // empty: the folder is usable
+    };
+    const Case cases[] = {
+        {"nothing there", Squat::kNone, ""},
+        {"folder of another user", Squat::kOtherOwner, "belongs to another user (uid 65534)"},
+        {"link", Squat::kLink, "is a symbolic link"},
+        {"file", Squat::kFile, "is not a folder"},
+        {"open to others", Squat::kOpenToOthers, "is open to other users (mode 0755)"},
+        {"XDG_RUNTIME_DIR not ours, fallback free", Squat::kXdgOfOtherOwner, ""},
+    };
+    constexpr uid_t kNobody = 65534;
+    uid_t uid = 61000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ++uid;
+        const std::string folder = "/tmp/keylume-" + std::to_string(uid);
+        fs::remove_all(folder);
+        const std::string other = folder + "-other";
+        fs::remove_all(other);
+        ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
+        ASSERT_EQ(::chown(other.c_str(), kNobody, kNobody), 0);
+        switch (c.squat) {
+            case Squat::kOtherOwner:
+                ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+                ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+                break;
+            case Squat::kLink:
+                ASSERT_EQ(::symlink(other.c_str(), folder.c_str()), 0);
+                ASSERT_EQ(::chown(other.c_str(), uid, uid), 0);  // even to a folder of ours
+                break;
+            case Squat::kFile:
+                std::fclose(std::fopen(folder.c_str(), "w"));
+                break;
+            case Squat::kOpenToOthers:
+                ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+                ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+                ASSERT_EQ(::chown(folder.c_str(), uid, uid), 0);
+                break;
+            default:
+                break;
+        }
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            if (c.squat == Squat::kXdgOfOtherOwner)
+                ::setenv("XDG_RUNTIME_DIR", other.c_str(), 1);
+            else
+                ::unsetenv("XDG_RUNTIME_DIR");
+            if (::setgid(uid) != 0 || ::setuid(uid) != 0)
+                ::_exit(3);
+            const std::string problem = SystemNamedLocks().Problem();
+            const bool owns = SystemNamedLocks().Acquire("HidDevice::Open")->Owns();
+            const std::string report = (owns ? "1" : "0") + problem;
+            [[maybe_unused]] const auto n = ::write(fds[1], report.data(), report.size());
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        std::string report;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+            report.append(buffer, static_cast<std::size_t>(n));
+        ::close(fds[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        ASSERT_FALSE(report.empty());
+        const bool owns = report[0] == '1';
+        const std::string problem = report.substr(1);
+        if (std::string(c.problem).empty()) {
+            EXPECT_TRUE(owns);
+            EXPECT_EQ(problem, "");
+        } else {
+            EXPECT_FALSE(owns);
+            EXPECT_EQ(problem.rfind("cannot create a private runtime folder: " + folder + " ", 0),
+                      0u)
+                << problem;
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+        }
+        fs::remove_all(folder);
+        fs::remove_all(other);
     }
 }
 

@@ -31,15 +31,7 @@ const DriverTool& WindowsDriverTool() {
 
 const DriverTool& LinuxDriverTool() {
     static const DriverTool tool{
-        "driver",
-        "",
-        "",
-        "keylume-driver-setup",
-        "70-keylume.rules",
-        "70-keylume.rules",
-        " remove",
-        " install \"",
-        "\"",
+        "driver", "", "", "keylume-driver-setup", "", "", "", " install", "",
     };
     return tool;
 }
@@ -64,15 +56,22 @@ bool EnsureVirtualKeyboard(const DriverInstallation& with, std::string_view driv
         return true;
 
     const std::string defaultFolder = DefaultDriverFolder(with.folder, with.tool);
-    RunAndWait(with.processes, Join(with.folder, defaultFolder, with.tool.toolName),
-               with.tool.removeArguments);
-
     const std::string folder = driverFolder.empty() ? defaultFolder : std::string(driverFolder);
     const std::string tool = Join(with.folder, folder, with.tool.toolName);
-    const std::string preferred = Join(with.folder, folder, with.tool.preferredSetupFile);
-    const std::string setupFile = with.folder.IsFile(preferred)
-                                      ? preferred
-                                      : Join(with.folder, folder, with.tool.fallbackSetupFile);
+    if (with.mayRun && !with.mayRun(tool))
+        return false;
+
+    if (!with.tool.removeArguments.empty())
+        RunAndWait(with.processes, Join(with.folder, defaultFolder, with.tool.toolName),
+                   with.tool.removeArguments);
+
+    std::string setupFile;
+    if (!with.tool.preferredSetupFile.empty() || !with.tool.fallbackSetupFile.empty()) {
+        const std::string preferred = Join(with.folder, folder, with.tool.preferredSetupFile);
+        setupFile = with.folder.IsFile(preferred)
+                        ? preferred
+                        : Join(with.folder, folder, with.tool.fallbackSetupFile);
+    }
     const std::string arguments = with.tool.installBefore + setupFile + with.tool.installAfter;
     if (!RunAndWait(with.processes, tool, arguments))
         return false;

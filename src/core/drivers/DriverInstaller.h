@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,15 +18,17 @@ struct DriverTool {
     std::string subFolder32;  // on a 32-bit host; empty: none
     std::string toolName;
     std::string preferredSetupFile;  // used when it exists and is a file
-    std::string fallbackSetupFile;   // used otherwise, whether it exists or not
-    std::string removeArguments;     // the whole command line of the removal
+    std::string fallbackSetupFile;   // used otherwise, whether it exists or not; both empty:
+                                     // the installation names no file
+    std::string removeArguments;     // the whole command line of the removal; empty: none
     std::string installBefore;       // the installation's command line: before the setup file
     std::string installAfter;        // and after it
 };
 
 // devcon.exe with vhidflt.inf or vhidev.inf in driver\x64 or driver\x86.
 const DriverTool& WindowsDriverTool();
-// driver/keylume-driver-setup with its udev rule (see driver/README.md).
+// driver/keylume-driver-setup, which carries its own udev rule and takes no file (see
+// driver/README.md); its installation replaces everything, so there is no removal first.
 const DriverTool& LinuxDriverTool();
 
 // What the installation works with.
@@ -35,6 +38,8 @@ struct DriverInstallation {
     platform::ProcessRunner& processes;
     const platform::ProgramFolder& folder;
     const DriverTool& tool;
+    // Asked with the tool's path before anything is run; false runs nothing. Empty: always run.
+    std::function<bool(const std::string& tool)> mayRun = {};
 };
 
 // The executable's folder, the tool's folder name and the sub-folder of the host's kind:
@@ -46,9 +51,10 @@ std::string DefaultDriverFolder(const platform::ProgramFolder& folder, const Dri
 bool RunAndWait(platform::ProcessRunner& processes, std::string_view application,
                 std::string_view commandLine);
 
-// Start-up's driver check: when the virtual keyboard is missing, removes what may be left of an
-// earlier installation (always from the default folder), installs from `driverFolder` (the default
-// folder when empty) and searches again. True when the virtual keyboard is open afterwards.
+// Start-up's driver check: when the virtual keyboard is missing and `mayRun` agrees, removes what
+// may be left of an earlier installation (always from the default folder), installs from
+// `driverFolder` (the default folder when empty) and searches again. True when the virtual
+// keyboard is open afterwards.
 // Threads: the UI thread, before any window exists; blocks while the tool runs.
 bool EnsureVirtualKeyboard(const DriverInstallation& with, std::string_view driverFolder = {});
 

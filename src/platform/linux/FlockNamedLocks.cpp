@@ -53,6 +53,13 @@ class FlockHeld final : public NamedLocks::Held {
 
 class FlockNamedLocks final : public NamedLocks {
   public:
+    std::string Problem() const override {
+        const RuntimeFolderChoice folder = FindUserRuntimeFolder();
+        if (!folder.path.empty())
+            return {};
+        return "cannot create a private runtime folder: " + folder.problem;
+    }
+
     std::unique_ptr<Held> Acquire(std::string_view name) override {
         std::string key(name);
         auto it = heldByThisThread.find(key);

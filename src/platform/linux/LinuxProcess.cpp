@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <future>
+#include <memory>
 #include <thread>
 
 extern char** environ;
@@ -53,7 +55,12 @@ bool LinuxProcessRunner::RunAndWait(std::string_view application, std::string_vi
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+    // Nor does it inherit the program's ignored SIGPIPE.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, args[0].c_str(), nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
@@ -65,22 +72,40 @@ bool LinuxProcessRunner::RunAndWait(std::string_view application, std::string_vi
     return true;
 }
 
-bool WatchStopSignals(std::function<void(int signal)> onStop) {
+bool WatchStopSignals(std::function<void(int signal)> onStop, std::function<void()> onForcedEnd,
+                      std::chrono::milliseconds forcedEndGrace) {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&set, signal);
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0)
         return false;
+    ::signal(SIGPIPE, SIG_IGN);
     try {
-        std::thread([set, onStop = std::move(onStop)] {
+        std::thread([set, onStop = std::move(onStop), onForcedEnd = std::move(onForcedEnd),
+                     forcedEndGrace] {
             int signal = 0;
             if (sigwait(&set, &signal) != 0)
                 return;
             if (onStop)
                 onStop(signal);
-            if (sigwait(&set, &signal) == 0)
-                ::_exit(128 + signal);
+            if (sigwait(&set, &signal) != 0)
+                return;
+            // Asked twice: the keys are released before the process ends, but a shutdown that
+            // hangs (perhaps holding the lock the release needs) cannot keep it alive.
+            if (onForcedEnd) {
+                auto done = std::make_shared<std::promise<void>>();
+                auto finished = done->get_future();
+                try {
+                    std::thread([done, onForcedEnd] {
+                        onForcedEnd();
+                        done->set_value();
+                    }).detach();
+                    finished.wait_for(forcedEndGrace);
+                } catch (const std::system_error&) {
+                }
+            }
+            ::_exit(128 + signal);
         }).detach();
     } catch (const std::system_error&) {
         return false;

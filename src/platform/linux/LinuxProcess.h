@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,10 +21,17 @@ class LinuxProcessRunner final : public ProcessRunner {
     bool RunAndWait(std::string_view application, std::string_view commandLine) override;
 };
 
-// Blocks SIGINT and SIGTERM in the calling thread, which every thread started after it inherits
-// (call it first thing in main), and waits for them on a thread of its own. The first one runs
-// `onStop` there (release every key, ask the program to quit); a second one ends the process at
-// once. False when the watcher cannot be started.
-bool WatchStopSignals(std::function<void(int signal)> onStop);
+// The signals that ask the program to end: SIGINT, SIGTERM, SIGHUP (a closed terminal, a logout)
+// and SIGQUIT. Each ends it the same clean way.
+//
+// Blocks them in the calling thread, which every thread started after it inherits (call it first
+// thing in main), ignores SIGPIPE (a reader that went away must not end the program with keys
+// held), and waits for them on a thread of its own. The first one runs `onStop` there (release
+// every key, ask the program to quit). A second one runs `onForcedEnd` (release every key) for at
+// most `forcedEndGrace` and then ends the process at once with code 128 + signal, even when
+// `onForcedEnd` hangs. False when the watcher cannot be started.
+bool WatchStopSignals(std::function<void(int signal)> onStop,
+                      std::function<void()> onForcedEnd = {},
+                      std::chrono::milliseconds forcedEndGrace = std::chrono::milliseconds(1000));
 
 }  // namespace keylume::platform
