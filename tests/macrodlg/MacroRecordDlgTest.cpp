@@ -299,6 +299,9 @@ TEST_F(MacroRecordDlgTest, KeyListShowsCodesAndTakesTypedDelays) {
     EXPECT_EQ(list->GetRow(0)->FindChildByName("key_code")->GetWindowText(), "c00e9");
     EXPECT_EQ(list->GetRow(0)->FindChildByName("key_state")->GetWindowText(), "replace");
     EXPECT_EQ(list->GetRow(1)->FindChildByName("key_state")->GetWindowText(), "key down");
+    // What the English user reads for a released key.
+    EXPECT_EQ(list->GetRow(0)->FindChildByName("key_state")->DisplayText(), "key up");
+    EXPECT_EQ(list->GetRow(1)->FindChildByName("key_state")->DisplayText(), "key down");
     auto* delay = list->GetRow(0)->FindChildByName2<ui::SEdit>("key_delay");
     struct Typed {
         const char* text;
