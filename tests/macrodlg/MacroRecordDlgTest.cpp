@@ -17,6 +17,7 @@
 #include "core/drivers/FilterChannel.h"
 #include "macrodlg/MacroRecordDlg.h"
 #include "platform/Trace.h"
+#include "support/Eventually.h"
 #include "support/QtEnvironment.h"
 #include "ui/Buttons.h"
 #include "ui/ControlRegistry.h"
@@ -246,6 +247,26 @@ TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
         EXPECT_EQ(dialog_->LastEventTime(), 159);
         dialog_.reset();
     }
+}
+
+// A device arrival re-opens the filter channel while the editor records: the filter, which
+// forgets capture with its handles, is asked again, so unbound keys are still recorded.
+TEST_F(MacroRecordDlgTest, RecordingKeepsCapturingAcrossAReopenOfTheChannel) {
+    Library("mode=\"2\" group=\"0\"", "<group name=\"G\"/>");
+    Open();
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    ASSERT_TRUE(sim_.KeyFilter().Engine().Capturing());
+    channel_.Open();  // what the main window does on any HID arrival
+    EXPECT_TRUE(sim_.KeyFilter().Engine().Capturing());
+    sim_.KeyFilter().TapKey(7, 0x0E);  // K, bound to nothing
+    ASSERT_TRUE(testing::Eventually([&] {
+        QCoreApplication::sendPostedEvents();
+        return Items().size() == 2;
+    }));
+    EXPECT_EQ(Items()[0].code, 0x7000Eu);
+    // Closing the editor ends its capture.
+    dialog_.reset();
+    EXPECT_FALSE(sim_.KeyFilter().Engine().Capturing());
 }
 
 TEST_F(MacroRecordDlgTest, KeysReachTheDialogOnlyThroughItsMessage) {
