@@ -21,6 +21,40 @@ namespace {
 
 // Key events go to the filter reader thread; give it a moment to hand them on.
 constexpr int kKeySettleMs = 30;
+// How often a step that waits for its window or control looks again.
+constexpr int kAddressPollMs = 10;
+
+bool NamesAControl(ScenarioStep::Verb verb) {
+    using Verb = ScenarioStep::Verb;
+    switch (verb) {
+        case Verb::Click:
+        case Verb::Select:
+        case Verb::Slide:
+        case Verb::Check:
+        case Verb::Uncheck:
+        case Verb::Page:
+        case Verb::Text:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Shown as far as its window goes: a main window left hidden in the tray is still scripted, and so
+// are the controls of a tab page that is not in front (the page hides them, not the program's
+// state; the lighting panel sets such sliders itself).
+bool ShownInItsWindow(const QWidget* w, const QWidget* window) {
+    for (const QWidget* p = w; p != nullptr && p != window; p = p->parentWidget()) {
+        if (!p->isVisibleTo(p->parentWidget()) && dynamic_cast<const ui::STabPage*>(p) == nullptr)
+            return false;
+    }
+    return true;
+}
+
+bool AddressesAWindow(ScenarioStep::Verb verb) {
+    return NamesAControl(verb) || verb == ScenarioStep::Verb::Answer ||
+           verb == ScenarioStep::Verb::Screenshot;
+}
 
 bool HasNamedEntry(const ui::XmlNode& node, const QString& name) {
     if (node.Attribute("name") == name)
@@ -95,7 +129,17 @@ void ScenarioRunner::RunNext() {
         Click(main_, "btn_close");
         return;
     }
-    const ScenarioStep& step = steps_[next_++];
+    const ScenarioStep& step = steps_[next_];
+    if (!Addressable(step)) {
+        if (!addressWait_.isValid())
+            addressWait_.start();
+        if (!addressWait_.hasExpired(kAddressWaitMs)) {
+            ScheduleNext(kAddressPollMs);
+            return;
+        }
+    }
+    addressWait_.invalidate();
+    ++next_;
     int delayMs = 0;
     const QString error = Run(step, delayMs);
     if (!error.isEmpty()) {
@@ -107,6 +151,24 @@ void ScenarioRunner::RunNext() {
     if (sim_ != nullptr)
         sim_->Broadcasts().DispatchPending();
     ScheduleNext(delayMs);
+}
+
+bool ScenarioRunner::WindowOpening() const {
+    return main_.KeyEditorRequested() && &Host() == &main_;
+}
+
+bool ScenarioRunner::Addressable(const ScenarioStep& step) const {
+    if (!AddressesAWindow(step.verb))
+        return true;
+    if (WindowOpening())
+        return false;
+    if (!NamesAControl(step.verb))
+        return true;
+    ui::SHostWnd& host = Host();
+    const QString name = QString::fromStdString(step.name);
+    if (const ui::SWindow* w = host.FindChildByName(name))
+        return ShownInItsWindow(w, &host);
+    return step.verb == ScenarioStep::Verb::Click && &host == &main_ && IsMenuEntry(name);
 }
 
 void ScenarioRunner::Fail(const ScenarioStep& step, const QString& why) {

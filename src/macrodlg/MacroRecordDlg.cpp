@@ -74,7 +74,9 @@ MacroRecordDlg::MacroRecordDlg(MacroStore& store, FilterChannel& channel,
 MacroRecordDlg::~MacroRecordDlg() {
     qApp->removeEventFilter(this);
     channel_.RemoveListener(this, &MacroRecordDlg::OnFilterKey);
-    // The main window's listener gets the keys again.
+    // The main window's listener gets the keys again; the restart ends the editor's capture
+    // (a playing macro may keep it).
+    channel_.ForgetCapture(FilterChannel::CaptureReason::Editor);
     channel_.StartListening();
     // Recorded and edited events are not lost when the dialog is left without another save.
     if (itemsChanged_)
@@ -391,7 +393,7 @@ void MacroRecordDlg::OnRecordSwitch() {
     if (recordCheck_->IsChecked()) {
         readerRestarted_ = channel_.StartListening();
         if (readerRestarted_)
-            channel_.SendCaptureRequest();
+            channel_.BeginCapture(FilterChannel::CaptureReason::Editor);
     } else {
         channel_.StopListening();
         readerRestarted_ = false;
@@ -400,7 +402,7 @@ void MacroRecordDlg::OnRecordSwitch() {
 
 void MacroRecordDlg::StartCapture() {
     if (channel_.StartListening())
-        channel_.SendCaptureRequest();
+        channel_.BeginCapture(FilterChannel::CaptureReason::Editor);
 }
 
 void MacroRecordDlg::OnDelayMode(int id) {
@@ -447,13 +449,13 @@ bool MacroRecordDlg::OnPageChanged(ui::EventArgs& e) {
     const int page = e.value;
     if (page == 1) {
         channel_.StartListening();
-        channel_.SendCaptureRequest();
+        channel_.BeginCapture(FilterChannel::CaptureReason::Editor);
     } else {
         channel_.StopListening();
         if (page == 0 && readerRestarted_) {
             readerRestarted_ = channel_.StartListening();
             if (readerRestarted_)
-                channel_.SendCaptureRequest();
+                channel_.BeginCapture(FilterChannel::CaptureReason::Editor);
         }
     }
     store_.type = page;

@@ -52,7 +52,15 @@ CMainDlg::CMainDlg(platform::Platform& platform, VHidev& vhidev)
       filter_(platform.Filter(), GetRecordStore()),
       player_(sink_, GetRecordStore()),
       delayedWork_(platform.Time()),
-      commands_(keyboard_, platform.Time(), GetLedEffectStore(), GetSideLightStore()) {}
+      commands_(keyboard_, platform.Time(), GetLedEffectStore(), GetSideLightStore()) {
+    player_.SetCaptureHook([this](bool everyKey) {
+        if (everyKey) {
+            filter_.BeginCapture(FilterChannel::CaptureReason::Playback);
+        } else {
+            filter_.EndCapture(FilterChannel::CaptureReason::Playback);
+        }
+    });
+}
 
 CMainDlg::~CMainDlg() {
     platform_.Broadcasts().SetListener(nullptr);
@@ -61,6 +69,9 @@ CMainDlg::~CMainDlg() {
     delayedWork_.Stop();
     player_.Stop();
     filter_.StopListening();
+    // The filter keeps withholding the bound keys until it is told the table is empty, and it
+    // can only be told while its handles are open.
+    filter_.ClearKeyTable();
     filter_.Close();
     filter_.RemoveListener(this, &CMainDlg::OnFilterKey);
     keyboard_.Close();

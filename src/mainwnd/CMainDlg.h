@@ -69,6 +69,8 @@ class CMainDlg : public ui::SHostWnd, public ICoordButtonClickListener {
     FilterChannel& Filter() { return filter_; }
     MacroPlayer& Player() { return player_; }
     bool ThreadsStarted() const { return threadsStarted_; }
+    // True from a click that opens the key-function editor until the editor has closed.
+    bool KeyEditorRequested() const { return editorOpen_; }
 
     bool OnControlEvent(ui::EventArgs& e) override;
 

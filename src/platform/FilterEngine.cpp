@@ -99,6 +99,8 @@ class EngineHandle final : public FilterHandle {
     }
 
     ~EngineHandle() override {
+        if (Trace::Enabled())
+            Trace::Write("filter", "close");
         std::lock_guard lock(state_->mutex);
         closed_ = true;
         if (--state_->openHandles == 0) {

@@ -50,7 +50,7 @@ struct FilterKey {
 // Threads: OnKey from the thread that reads the keyboard; handles from any thread; Control may wait
 // on one thread while CancelIo or the abort event come from another. Trace lines:
 // "filter ioctl <code> len=<n>[ <input>]" for every request, "filter event <4 bytes>" for every
-// record handed to a reader.
+// record handed to a reader, "filter close" for every handle closed.
 class FilterEngine final : public FilterDevice {
   public:
     // Receives the key events that are not withheld; called on the OnKey thread with no lock

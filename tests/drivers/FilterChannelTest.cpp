@@ -158,6 +158,75 @@ TEST_F(FilterChannelTest, ClearAndCaptureSendTheirBuffers) {
     EXPECT_TRUE(filter.Engine().Capturing());
 }
 
+// --- Capture reasons ---------------------------------------------------------------------------
+
+using Reason = FilterChannel::CaptureReason;
+
+TEST_F(FilterChannelTest, CaptureLastsWhileAnyReasonRemains) {
+    FilterChannel channel(filter, records);
+    channel.Open();
+    trace.Clear();
+    channel.BeginCapture(Reason::Playback);
+    channel.BeginCapture(Reason::Editor);
+    channel.BeginCapture(Reason::Editor);  // the editor holds one reason however often it asks
+    channel.BeginCapture(Reason::Playback);
+    EXPECT_THAT(Ioctls(), ElementsAre("filter ioctl 226010 len=4"));
+    EXPECT_EQ(channel.CaptureCount(Reason::Editor), 1);
+    EXPECT_EQ(channel.CaptureCount(Reason::Playback), 2);
+
+    channel.EndCapture(Reason::Playback);
+    channel.EndCapture(Reason::Playback);
+    EXPECT_TRUE(filter.Engine().Capturing());  // the editor still captures
+    channel.EndCapture(Reason::Editor);
+    channel.EndCapture(Reason::Editor);  // an end without a beginning changes nothing
+    EXPECT_FALSE(filter.Engine().Capturing());
+    EXPECT_THAT(Ioctls(), ElementsAre("filter ioctl 226010 len=4", "filter ioctl 226008 len=0"));
+}
+
+// What ends capture in the filter (a reader start, a re-open) asks for it again while a reason
+// remains, and only then.
+TEST_F(FilterChannelTest, RestartAndReopenKeepCaptureOnlyWhileAReasonRemains) {
+    struct Case {
+        const char* name;
+        bool playback;
+        bool editor;
+        bool forgetEditor;
+        bool capturing;
+    } cases[] = {{"none", false, false, false, false},
+                 {"playback", true, false, false, true},
+                 {"editor", false, true, false, true},
+                 {"editor forgotten", false, true, true, false},
+                 {"editor forgotten, playback on", true, true, true, true}};
+    Recorder listener;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilterChannel channel(filter, records);
+        channel.AddListener(&listener, &Recorder::OnFilterKey);
+        channel.Open();
+        if (c.playback)
+            channel.BeginCapture(Reason::Playback);
+        if (c.editor)
+            channel.BeginCapture(Reason::Editor);
+        if (c.forgetEditor)
+            channel.ForgetCapture(Reason::Editor);
+        ASSERT_TRUE(channel.StartListening());
+        EXPECT_EQ(filter.Engine().Capturing(), c.capturing);
+        channel.Open();
+        EXPECT_EQ(filter.Engine().Capturing(), c.capturing);
+        channel.StopListening();
+    }
+}
+
+TEST_F(FilterChannelTest, CaptureBegunWhileClosedReachesTheFilterWhenOpened) {
+    FilterChannel channel(filter, records);
+    channel.BeginCapture(Reason::Playback);
+    EXPECT_FALSE(filter.Engine().Capturing());
+    channel.Open();
+    EXPECT_TRUE(filter.Engine().Capturing());
+    channel.Close();
+    EXPECT_FALSE(filter.Engine().Capturing());  // the filter forgets it with the last handle
+}
+
 TEST_F(FilterChannelTest, ClosedChannelSendsNothing) {
     FilterChannel channel(filter, records);
     EXPECT_EQ(channel.Control(kFilterStartFirst), 0);

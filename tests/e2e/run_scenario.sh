@@ -1,7 +1,29 @@
 #!/usr/bin/env bash
 # Runs one scenario against the program on its built-in keyboard and checks what it did:
 #   run_scenario.sh <keylume> <cases-folder> <name>
-# <name>.scn is the script; lines starting with "#!" tell this runner what else to do:
+# <name>.scn is the script (the program's --script): one step a line; blank lines and lines
+# starting with "#" are skipped.
+#   wait MS                  let MS milliseconds pass
+#   click NAME               click a button (or a menu entry of the main window)
+#   select NAME N            pick item N of a combobox or click row N of a list
+#   slide NAME POS           move a slider as the user would
+#   check NAME / uncheck NAME  set a check box, click a radio button
+#   page NAME N              show page N of a tab control
+#   text NAME VALUE          type VALUE (the rest of the line) into an edit
+#   command ID               send the main window a command (6 closes it)
+#   answer ok|cancel         the answer to the next message box (OK when none is queued)
+#   keyimg USAGE             click the key with this usage id on the keyboard picture
+#   key down|up|tap USAGE    the built-in keyboard's key (hex code "0x70004" or a name, "F4")
+#   unplug / plug            the built-in keyboard leaves or comes back
+#   screenshot FILE          a picture of the window in front
+#   quit                     close the main window (also done after the last step)
+# Names are looked up in the dialog that is open, else in the main window. A step that names a
+# control waits until that control exists and is visible, for up to 2 s: a script does not need a
+# "wait" for a window that is still opening (after "keyimg" the editor opens on a timer), and
+# "answer" and "screenshot" likewise wait for such a window and then work on it. A control still
+# missing after 2 s stops the script with a message on standard error and exit code 2.
+#
+# Lines starting with "#!" tell this runner what else to do:
 #   #! arg: VALUE            one more program argument (kept exactly, blanks included)
 #   #! data: FOLDER          copy data/FOLDER/* into the data folder first
 #   #! exit: N               expected exit code (default 1, the code a closed main window gives)
@@ -17,9 +39,13 @@
 #                            holds nothing
 #   #! second-instance-after: MS  start a second instance MS ms after the first; it must exit 0
 #                              and leave every data file as it was
+#   #! drop: TEXT            trace lines containing TEXT are not compared (repeatable)
+#   #! order: channel        compare each channel's lines in their own order, for channels written
+#                            by different threads (the filter's reader, the playback, the UI)
 # <name>.trace holds the expected trace lines without their time stamps. A line may start with
-# "+MIN..MAX " : it must come MIN to MAX ms after the previous expected line. In the trace, the
-# run's own folder reads WORK and the time stamp of a kept unreadable file "unreadable-STAMP".
+# "+MIN..MAX " : it must come MIN to MAX ms after the previous expected line (of the same channel
+# with "order: channel"). In the trace, the run's own folder reads WORK and the time stamp of a
+# kept unreadable file "unreadable-STAMP".
 set -uo pipefail
 program=$1 cases=$2 name=$3
 
@@ -45,7 +71,7 @@ export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen
 cp "$(dirname "$program")/config.xml" "$work/data/"
 
 args=() exit_want=1 channels="hid ui app sim" second_after="" signal_after="" unchanged=() checks=() lacks=()
-stderr_want=() nothing_held=0
+stderr_want=() nothing_held=0 drops=() order=""
 while IFS= read -r line; do
     case $line in
         "#! arg: "*) args+=("${line#"#! arg: "}") ;;
@@ -59,6 +85,8 @@ while IFS= read -r line; do
         "#! signal-after: "*) signal_after=${line#"#! signal-after: "} ;;
         "#! nothing-held") nothing_held=1 ;;
         "#! second-instance-after: "*) second_after=${line#"#! second-instance-after: "} ;;
+        "#! drop: "*) drops+=("${line#"#! drop: "}") ;;
+        "#! order: "*) order=${line#"#! order: "} ;;
     esac
 done <"$script"
 
@@ -102,18 +130,35 @@ awk -v channels="$channels" 'BEGIN { n = split(channels, c, " "); for (i = 1; i 
      ($2 in want) { t = $1; $1 = ""; sub(/^ /, ""); print t "\t" $0 }' "$work/trace" |
     sed -E -e "s|$work|WORK|g" -e 's/unreadable-[0-9]{8}-[0-9]{6}(-[0-9]+)?/unreadable-STAMP/g' \
         >"$work/actual.timed"
+cp "$expected" "$work/expected.timed"
+for text in "${drops[@]}"; do
+    grep -vF -- "$text" "$work/actual.timed" >"$work/kept" || true
+    mv "$work/kept" "$work/actual.timed"
+done
+if [ "$order" = channel ]; then
+    # Stable sort on the channel's place in the list: each channel keeps its own order.
+    by_channel() {
+        awk -F'\t' -v channels="$channels" -v field="$2" '
+            BEGIN { n = split(channels, c, " "); for (i = 1; i <= n; i++) rank[c[i]] = i }
+            { text = $field; sub(/^\+[0-9]+\.\.[0-9]+ /, "", text); split(text, w, " ");
+              print rank[w[1]] "\t" $0 }' "$1" | sort -s -t"$(printf '\t')" -k1,1n | cut -f2-
+    }
+    by_channel "$work/actual.timed" 2 >"$work/sorted" && mv "$work/sorted" "$work/actual.timed"
+    by_channel "$work/expected.timed" 1 >"$work/sorted" && mv "$work/sorted" "$work/expected.timed"
+fi
 cut -f2- "$work/actual.timed" >"$work/actual"
-sed -E 's/^\+[0-9]+\.\.[0-9]+ //' "$expected" >"$work/expected"
+sed -E 's/^\+[0-9]+\.\.[0-9]+ //' "$work/expected.timed" >"$work/expected"
 if ! diff -u "$work/expected" "$work/actual" >"$work/diff"; then
     fail "trace differs (expected / actual):"
     cat "$work/diff"
 else
     # Timing: each "+MIN..MAX" line against the line before it.
-    paste "$expected" "$work/actual.timed" | awk -F'\t' '
-        { time = $2 }
+    paste "$work/expected.timed" "$work/actual.timed" | awk -F'\t' -v per_channel="$order" '
+        { time = $2; channel = $3; sub(/ .*/, "", channel)
+          if (per_channel == "channel" && channel != last_channel) prev = time }
         $1 ~ /^\+[0-9]+\.\.[0-9]+ / { split(substr($1, 2), r, /\.\.| /); d = time - prev;
             if (d < r[1] || d > r[2]) { printf "FAIL: %s came after %d ms\n", $1, d; bad = 1 } }
-        { prev = time } END { exit bad }' || failed=1
+        { prev = time; last_channel = channel } END { exit bad }' || failed=1
 fi
 
 if [ "$nothing_held" = 1 ]; then

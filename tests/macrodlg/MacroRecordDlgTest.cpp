@@ -18,6 +18,7 @@
 #include "core/drivers/FilterChannel.h"
 #include "macrodlg/MacroRecordDlg.h"
 #include "platform/Trace.h"
+#include "support/Eventually.h"
 #include "support/QtEnvironment.h"
 #include "ui/Buttons.h"
 #include "ui/ControlRegistry.h"
@@ -249,6 +250,26 @@ TEST_F(MacroRecordDlgTest, RecordingGivesEachEventItsDelay) {
     }
 }
 
+// A device arrival re-opens the filter channel while the editor records: the filter, which
+// forgets capture with its handles, is asked again, so unbound keys are still recorded.
+TEST_F(MacroRecordDlgTest, RecordingKeepsCapturingAcrossAReopenOfTheChannel) {
+    Library("mode=\"2\" group=\"0\"", "<group name=\"G\"/>");
+    Open();
+    Find<ui::SCheckBox>("chk_macro_record")->Click();
+    ASSERT_TRUE(sim_.KeyFilter().Engine().Capturing());
+    channel_.Open();  // what the main window does on any HID arrival
+    EXPECT_TRUE(sim_.KeyFilter().Engine().Capturing());
+    sim_.KeyFilter().TapKey(7, 0x0E);  // K, bound to nothing
+    ASSERT_TRUE(testing::Eventually([&] {
+        QCoreApplication::sendPostedEvents();
+        return Items().size() == 2;
+    }));
+    EXPECT_EQ(Items()[0].code, 0x7000Eu);
+    // Closing the editor ends its capture.
+    dialog_.reset();
+    EXPECT_FALSE(sim_.KeyFilter().Engine().Capturing());
+}
+
 TEST_F(MacroRecordDlgTest, KeysReachTheDialogOnlyThroughItsMessage) {
     Library("delay=\"30\" mode=\"1\" group=\"0\"", "<group name=\"G\"/>");
     Open();
@@ -300,6 +321,9 @@ TEST_F(MacroRecordDlgTest, KeyListShowsCodesAndTakesTypedDelays) {
     EXPECT_EQ(list->GetRow(0)->FindChildByName("key_code")->GetWindowText(), "c00e9");
     EXPECT_EQ(list->GetRow(0)->FindChildByName("key_state")->GetWindowText(), "replace");
     EXPECT_EQ(list->GetRow(1)->FindChildByName("key_state")->GetWindowText(), "key down");
+    // What the English user reads for a released key.
+    EXPECT_EQ(list->GetRow(0)->FindChildByName("key_state")->DisplayText(), "key up");
+    EXPECT_EQ(list->GetRow(1)->FindChildByName("key_state")->DisplayText(), "key down");
     auto* delay = list->GetRow(0)->FindChildByName2<ui::SEdit>("key_delay");
     struct Typed {
         const char* text;

@@ -90,8 +90,22 @@ class MacroPlayerTest : public ::testing::Test {
         return out;
     }
 
+    // What the capture hook was told, in order.
+    std::vector<bool> CaptureCalls() {
+        std::lock_guard lock(captureMutex_);
+        return captureCalls_;
+    }
+    void WatchCapture() {
+        player_.SetCaptureHook([this](bool everyKey) {
+            std::lock_guard lock(captureMutex_);
+            captureCalls_.push_back(everyKey);
+        });
+    }
+
     FakeSink sink_;
     RecordStore records_;
+    std::mutex captureMutex_;  // before the player, which may call the hook when destroyed
+    std::vector<bool> captureCalls_;
     MacroPlayer player_{sink_, records_};
 };
 
@@ -269,9 +283,59 @@ TEST_F(MacroPlayerTest, AfterAStoppedMacroItsModeDoesNotSwallowTheNextPress) {
     EXPECT_EQ(sink_.Count(), before + 1);
 }
 
+// The modes that stop on another key ask for every key while they play, and give that up
+// however they end; other modes never ask.
+TEST_F(MacroPlayerTest, StopOnOtherKeyModesHoldCaptureExactlyWhilePlaying) {
+    constexpr std::uint32_t kUnbound = 0x7000E;    // K
+    constexpr std::uint32_t kStopFromOutside = 0;  // as a factory restore does
+    struct Case {
+        const char* name;
+        int play;
+        bool withEvents;
+        std::vector<std::uint32_t> pressesThatKeepIt;  // pressed after the start
+        std::uint32_t end;                             // the key pressed to end it
+        std::vector<bool> calls;
+    } cases[] = {
+        {"any key, unbound", 6, true, {}, kUnbound, {true, false}},
+        {"any key, its own", 6, true, {}, kF1, {true, false}},
+        {"other key, unbound", 5, true, {kF1, kF1}, kUnbound, {true, false}},
+        {"other key, bound", 5, true, {kF1}, kF2, {true, false}},
+        {"other key, stopped from outside", 5, true, {}, kStopFromOutside, {true, false}},
+        {"any key, without events", 6, false, {}, kStopFromOutside, {true, false}},
+        {"count", 2, true, {}, kUnbound, {}},
+        {"toggle", 4, true, {}, kF1, {}},
+    };
+    WatchCapture();
+    Bind(Macro(kF2, 2, 1, 0));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyRecord r = Macro(kF1, c.play, -1, 2);
+        if (!c.withEvents)
+            r.items.clear();
+        Bind(r);
+        {
+            std::lock_guard lock(captureMutex_);
+            captureCalls_.clear();
+        }
+        Press(kF1);
+        for (const auto key : c.pressesThatKeepIt)
+            Press(key);
+        if (c.withEvents) {
+            EXPECT_TRUE(player_.IsPlaying());
+        }
+        if (c.end != kStopFromOutside)
+            Press(c.end);
+        player_.Stop();  // a count macro may still play
+        ASSERT_TRUE(Ends());
+        EXPECT_EQ(CaptureCalls(), c.calls);
+        EXPECT_TRUE(sink_.Held().empty());
+    }
+}
+
 // Random macros stopped at random moments by every way a macro can end: none may leave a key
-// held on the virtual keyboard.
+// held on the virtual keyboard, nor the filter capturing every key.
 TEST_F(MacroPlayerTest, NoKeyStaysHeldWhateverEndsTheMacro) {
+    WatchCapture();
     std::mt19937 random(20261211);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     KeyRecord stop;
@@ -313,6 +377,11 @@ TEST_F(MacroPlayerTest, NoKeyStaysHeldWhateverEndsTheMacro) {
         }
         player_.Stop();
         ASSERT_TRUE(sink_.Held().empty()) << "run " << run << " play " << r.play;
+        const auto calls = CaptureCalls();
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            ASSERT_EQ(calls[i], i % 2 == 0) << "run " << run << " play " << r.play;
+        }
+        ASSERT_EQ(calls.size() % 2, 0u) << "run " << run << " play " << r.play;
     }
 }
 

@@ -231,6 +231,55 @@ TEST(RunableThread, StopDropsQueuedRunnablesAndTheObjectStartsAgain) {
     ASSERT_TRUE(Eventually([&] { return target.Count() == 1; }));
 }
 
+// An executor that ended by itself (its start or run callback said so) is replaced by the next
+// Start, and the runnables posted meanwhile run on the new one.
+TEST(RunableThread, StartRestartsAnExecutorThatEndedByItself) {
+    struct Callbacks {
+        std::atomic<int> startResult{0};
+        std::atomic<int> runResult{0};
+        std::atomic<int> starts{0};
+        std::atomic<int> ends{0};
+        std::int32_t Start(IRunableThread*, void*) {
+            ++starts;
+            return startResult;
+        }
+        std::int32_t Run(IRunableThread*, void*) { return runResult; }
+        std::int32_t End(IRunableThread*, void*) {
+            ++ends;
+            return 0;
+        }
+    };
+    struct Case {
+        const char* name;
+        int startResult;
+        int runResult;
+    } cases[] = {{"start callback", 3, 0}, {"run callback", 0, 1}, {"run callback -1", 0, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Callbacks callbacks;
+        callbacks.startResult = c.startResult;
+        callbacks.runResult = c.runResult;
+        Target target;
+        RunableThread<0> thread;
+        thread.SetStartCallback(&callbacks, &Callbacks::Start);
+        thread.SetRunCallback(&callbacks, &Callbacks::Run);
+        thread.SetEndCallback(&callbacks, &Callbacks::End);
+        ASSERT_EQ(thread.Start(nullptr), 0);
+        ASSERT_TRUE(Eventually([&] { return !thread.ExecutorRunning(); }));
+        const int endsBefore = callbacks.ends;
+
+        callbacks.startResult = 0;
+        callbacks.runResult = 0;
+        thread.Post(Make(target, 1, 0, 1), false);
+        EXPECT_EQ(thread.Start(nullptr), 0);
+        ASSERT_TRUE(Eventually([&] { return target.Count() == 1; }));
+        EXPECT_EQ(callbacks.starts, 2);
+        EXPECT_TRUE(thread.ExecutorRunning());
+        thread.Stop();
+        EXPECT_EQ(callbacks.ends, endsBefore + 1);
+    }
+}
+
 TEST(RunableThread, IsCancelledIsFalseOnlyOnTheExecutor) {
     struct Probe {
         RunableThread<0>* thread = nullptr;

@@ -42,10 +42,16 @@ void FilterChannel::Open() {
     auto writeHandle = device_.Open(devicePath_, desiredAccess_ & platform::kAccessWrite);
     auto requestHandle = device_.Open(
         devicePath_, desiredAccess_ & (platform::kAccessRead | platform::kAccessWrite));
-    std::lock_guard lock(handleMutex_);
-    read_.handle = std::move(readHandle);
-    write_.handle = std::move(writeHandle);
-    request_.handle = std::move(requestHandle);
+    {
+        std::lock_guard lock(handleMutex_);
+        read_.handle = std::move(readHandle);
+        write_.handle = std::move(writeHandle);
+        request_.handle = std::move(requestHandle);
+    }
+    // The filter forgets capture with its last handle: a re-open (a device arrival while the
+    // editor records) must not leave the unbound keys unreported.
+    std::lock_guard capture(captureMutex_);
+    RestoreCaptureLocked();
 }
 
 void FilterChannel::Close() {
@@ -104,8 +110,13 @@ bool FilterChannel::StartListening() {
     if (OnReaderThread())
         return false;
     StopListening();
-    Control(kFilterStartFirst);
-    Control(kFilterStartSecond);
+    {
+        // The start requests end the filter's capture; a reason that remains asks again.
+        std::lock_guard capture(captureMutex_);
+        Control(kFilterStartFirst);
+        Control(kFilterStartSecond);
+        RestoreCaptureLocked();
+    }
     std::lock_guard lifecycle(lifecycleMutex_);
     std::lock_guard start(startMutex_);
     if (reader_.joinable())
@@ -235,6 +246,43 @@ void FilterChannel::ClearKeyTable() {
 void FilterChannel::SendCaptureRequest() {
     const std::array<std::uint8_t, 4> zero{};
     Control(kFilterRequestCapture, zero);
+}
+
+void FilterChannel::BeginCapture(CaptureReason reason) {
+    std::lock_guard lock(captureMutex_);
+    int& count = captureCounts_[static_cast<std::size_t>(reason)];
+    if (reason == CaptureReason::Editor && count > 0)
+        return;
+    ++count;
+    if (CaptureTotalLocked() == 1)
+        SendCaptureRequest();
+}
+
+void FilterChannel::EndCapture(CaptureReason reason) {
+    std::lock_guard lock(captureMutex_);
+    int& count = captureCounts_[static_cast<std::size_t>(reason)];
+    if (count == 0)
+        return;
+    --count;
+    if (CaptureTotalLocked() == 0)
+        Control(kFilterStartFirst);
+}
+
+void FilterChannel::ForgetCapture(CaptureReason reason) {
+    std::lock_guard lock(captureMutex_);
+    int& count = captureCounts_[static_cast<std::size_t>(reason)];
+    if (count > 0)
+        --count;
+}
+
+int FilterChannel::CaptureCount(CaptureReason reason) const {
+    std::lock_guard lock(captureMutex_);
+    return captureCounts_[static_cast<std::size_t>(reason)];
+}
+
+void FilterChannel::RestoreCaptureLocked() {
+    if (CaptureTotalLocked() > 0)
+        SendCaptureRequest();
 }
 
 }  // namespace keylume

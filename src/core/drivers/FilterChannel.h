@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -18,7 +19,8 @@
 
 namespace keylume {
 
-// Request codes of the keyboard filter's control device. Every reader start sends the first two.
+// Request codes of the keyboard filter's control device. Every reader start sends the first two;
+// the first also ends capture.
 inline constexpr std::uint32_t kFilterStartFirst = 0x226008;
 inline constexpr std::uint32_t kFilterStartSecond = 0x22600C;
 inline constexpr std::uint32_t kFilterRequestCapture = 0x226010;
@@ -88,8 +90,24 @@ class FilterChannel {
     void UploadKeyTable();
     // Sends 256 zero bytes.
     void ClearKeyTable();
-    // Asks the filter to report every key (4-byte input 0).
+    // Asks the filter to report every key (4-byte input 0), once, without a reason the channel
+    // keeps: the next reader start ends it.
     void SendCaptureRequest();
+
+    // Why the program wants every key reported, not only the key table's: the macro editor
+    // records or captures a key, or a macro that stops on another key plays.
+    enum class CaptureReason { Editor, Playback };
+    // Capture is counted per reason (the editor, having one window, holds at most one; each
+    // playing macro holds one until it ends): the filter is asked to report every key when the
+    // first reason begins, and is told to stop (0x226008) when the last one ends. While any reason
+    // remains, every reader start and every re-open asks for capture again, since both end it in
+    // the filter. Any thread; the requests of one change leave in order.
+    void BeginCapture(CaptureReason reason);
+    void EndCapture(CaptureReason reason);
+    // Ends a reason without a request, for a caller that restarts the reader right after (which
+    // ends the filter's capture unless another reason remains).
+    void ForgetCapture(CaptureReason reason);
+    int CaptureCount(CaptureReason reason) const;
 
     bool IsOpen() const;
 
@@ -118,6 +136,9 @@ class FilterChannel {
     void Dispatch(std::uint16_t usagePage, std::uint16_t usageId, bool pressed);
     void CloseHandles();
     void ReleaseReportedKeys();
+    // Asks for capture again when a reason remains; with captureMutex_ held.
+    void RestoreCaptureLocked();
+    int CaptureTotalLocked() const { return captureCounts_[0] + captureCounts_[1]; }
 
     platform::FilterDevice& device_;
     RecordStore& records_;
@@ -139,7 +160,11 @@ class FilterChannel {
 
     Listeners listeners_;
     std::atomic<std::size_t> listenerCount_{0};
-    std::set<std::uint32_t> reportedPressed_;             // guarded by the listener mutex
+    std::set<std::uint32_t> reportedPressed_;  // guarded by the listener mutex
+    // Held while the capture counts change and their requests are sent, never while waiting for
+    // a thread: a listener may begin or end capture on the reader thread.
+    mutable std::mutex captureMutex_;
+    std::array<int, 2> captureCounts_{};
     platform::Event wake_{platform::Event::Reset::Auto};  // ends the reader's idle pause
 };
 

@@ -23,6 +23,11 @@ bool StartsAMacro(int play) {
     return (play >= kCount && play <= kUntilAnyKey) || play == kStopOnly;
 }
 
+// These modes stop on keys that may have no binding, which the filter reports only on request.
+bool StopsOnOtherKeys(int play) {
+    return play == kUntilOtherKey || play == kUntilAnyKey;
+}
+
 }  // namespace
 
 MacroPlayer::MacroPlayer(KeySink& sink, RecordStore& records) : sink_(sink), records_(records) {
@@ -32,11 +37,33 @@ MacroPlayer::MacroPlayer(KeySink& sink, RecordStore& records) : sink_(sink), rec
 }
 
 MacroPlayer::~MacroPlayer() {
-    worker_.Stop();
+    StopWorker(false);
 }
 
 void MacroPlayer::Stop() {
+    StopWorker(false);
+}
+
+void MacroPlayer::StopWorker(bool clearMode) {
     worker_.Stop();
+    worker_.Lock();
+    currentRecord_.code = 0;
+    if (clearMode)
+        currentRecord_.play = 0;
+    worker_.Unlock();
+    SyncCapture();
+}
+
+void MacroPlayer::SyncCapture() {
+    std::lock_guard lock(captureMutex_);
+    worker_.Lock();
+    const bool wanted = currentRecord_.code != 0 && StopsOnOtherKeys(currentRecord_.play);
+    worker_.Unlock();
+    if (wanted == captureHeld_)
+        return;
+    captureHeld_ = wanted;
+    if (captureHook_)
+        captureHook_(wanted);
 }
 
 bool MacroPlayer::IsPlaying() {
@@ -47,10 +74,12 @@ bool MacroPlayer::IsPlaying() {
 }
 
 void MacroPlayer::Start(const KeyRecord& record) {
+    // The stopped macro's capture is handed on to the next one without a gap when both need it.
     worker_.Stop();
     worker_.Lock();
     currentRecord_ = record;
     worker_.Unlock();
+    SyncCapture();
     worker_.Start(nullptr);
 }
 
@@ -67,33 +96,27 @@ std::int32_t MacroPlayer::OnFilterKey(std::uint16_t usagePage, std::uint16_t usa
         switch (playingMode) {
             case kWhileHeld:
                 if (!pressed && e == playingCode) {
-                    worker_.Stop();
+                    StopWorker(false);
                     return 0;
                 }
                 break;
             case kToggle:
                 if (pressed && e == playingCode) {
-                    worker_.Stop();
+                    StopWorker(false);
                     return 0;
                 }
                 break;
             case kUntilOtherKey:
+                // The stopping press does nothing else, bound or not.
                 if (pressed) {
-                    if (e != playingCode) {
-                        worker_.Stop();
-                        worker_.Lock();
-                        currentRecord_.play = 0;
-                        worker_.Unlock();
-                    }
+                    if (e != playingCode)
+                        StopWorker(true);
                     return 0;
                 }
                 break;
             case kUntilAnyKey:
                 if (pressed) {
-                    worker_.Stop();
-                    worker_.Lock();
-                    currentRecord_.play = 0;
-                    worker_.Unlock();
+                    StopWorker(true);
                     return 0;
                 }
                 break;
@@ -144,6 +167,7 @@ std::int32_t MacroPlayer::PlayBody(IEasyThread* thread, void*) {
             thread->Lock();
             currentRecord_.code = 0;
             thread->Unlock();
+            SyncCapture();
         }
         thread->WaitStop(2);
         return 0;
@@ -172,6 +196,9 @@ std::int32_t MacroPlayer::PlayBody(IEasyThread* thread, void*) {
     thread->Lock();
     currentRecord_.code = 0;
     thread->Unlock();
+    // Whoever stopped the macro settles its capture (a macro started in its place may keep it).
+    if (!thread->IsCancelled())
+        SyncCapture();
     // Keys pressed by the macro are released even when it is stopped mid-delay.
     for (const MacroItem& item : items) {
         if (item.state != 0) {

@@ -28,27 +28,37 @@ RunableThreadBase::CallbackPtr RunableThreadBase::Current(const CallbackPtr& slo
 int RunableThreadBase::Start(void* parameter) {
     std::lock_guard control(controlMutex_);
     int result = 0;
+    // A thread that ended by itself is past its last use of this object: collect it so that a
+    // new one is made in its place.
+    if (scheduler_.joinable() && !schedulerAlive_.load(std::memory_order_acquire))
+        scheduler_.join();
+    if (executor_.joinable() && !executorAlive_.load(std::memory_order_acquire))
+        executor_.join();
+    parameter_.store(parameter);
     std::lock_guard started(startMutex_);
     if (!scheduler_.joinable()) {
+        schedulerAlive_.store(true, std::memory_order_release);
         try {
             scheduler_ = std::thread(&RunableThreadBase::SchedulerMain, this);
             schedulerId_.store(scheduler_.get_id());
             result = 0;
         } catch (const std::system_error&) {
+            schedulerAlive_.store(false, std::memory_order_release);
             result = 1;
         }
     }
     if (!executor_.joinable()) {
         stopEvent_.ResetEvent();
+        executorAlive_.store(true, std::memory_order_release);
         try {
             executor_ = std::thread(&RunableThreadBase::ExecutorMain, this);
             executorId_.store(executor_.get_id());
             result = 0;
         } catch (const std::system_error&) {
+            executorAlive_.store(false, std::memory_order_release);
             result = 1;
         }
     }
-    parameter_.store(parameter);
     return result;
 }
 
@@ -161,6 +171,7 @@ void RunableThreadBase::SchedulerMain() {
         ScanPending();
         stopEvent_.Wait(kScanPeriod);
     }
+    schedulerAlive_.store(false, std::memory_order_release);
 }
 
 void RunableThreadBase::ExecutorMain() {
@@ -207,6 +218,7 @@ void RunableThreadBase::ExecutorMain() {
         if (auto end = Current(end_))
             end->Invoke(this, parameter_.load());
     }
+    executorAlive_.store(false, std::memory_order_release);
 }
 
 }  // namespace keylume

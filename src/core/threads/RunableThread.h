@@ -43,7 +43,8 @@ class RunableThreadBase : public IRunableThread {
         SetCallback(end_, Make(target, member));
     }
 
-    // Starts whichever of the two threads is missing. Returns 1 when creating the last thread it
+    // Starts whichever of the two threads is missing, also one that ended by itself (the executor
+    // after a start or run callback returned non-zero). Returns 1 when creating the last thread it
     // tried failed, else 0.
     int Start(void* parameter);
     // Ends both threads and destroys every queued runnable (their posters are not told). Returns 0;
@@ -58,6 +59,8 @@ class RunableThreadBase : public IRunableThread {
 
     std::size_t PendingCount() const;
     std::size_t ReadyCount() const;
+    // True while the executor thread runs its loop or callbacks.
+    bool ExecutorRunning() const { return executorAlive_.load(std::memory_order_acquire); }
 
   private:
     using CallbackPtr = std::shared_ptr<ThreadCallback<IRunableThread>>;
@@ -86,6 +89,10 @@ class RunableThreadBase : public IRunableThread {
     std::atomic<std::thread::id> schedulerId_{};
     std::thread executor_;
     std::thread scheduler_;
+    // Cleared by each thread as its last use of this object: a joinable thread whose flag is clear
+    // has ended by itself and is joined by the next Start.
+    std::atomic<bool> executorAlive_{false};
+    std::atomic<bool> schedulerAlive_{false};
     CallbackPtr run_;
     CallbackPtr start_;
     CallbackPtr end_;

@@ -1,10 +1,21 @@
 #include "platform/sim/SimFilter.h"
 
+#include <cstdio>
+
+#include "platform/Trace.h"
+
 namespace keylume::platform {
 
 SimFilter::SimFilter(SimSystemInput* system)
     : system_(system), engine_([this](const FilterKey& key) {
           const SimKeyTransition t{key.page, key.usage, key.pressed};
+          if (Trace::Enabled()) {
+              char text[40];
+              std::snprintf(text, sizeof text, "key %x %s",
+                            static_cast<unsigned>(key.page) << 16 | key.usage,
+                            key.pressed ? "down" : "up");
+              Trace::Write("system", text);
+          }
           {
               std::lock_guard lock(mutex_);
               systemKeys_.push_back(t);

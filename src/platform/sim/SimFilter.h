@@ -14,7 +14,8 @@ namespace keylume::platform {
 // The emulated keyboard filter: the filter's control device on top of the built-in keyboard.
 // Key events of the emulated keyboard come in through InjectKey (tests, scenario scripts, the
 // simulator window); the bound keys (all keys after a capture request) go to the program, the rest
-// reach the system, and the filter keeps a record of what the system got.
+// reach the system, and the filter keeps a record of what the system got (also written to the
+// trace as "system key <usage code> down|up").
 // Threads: any.
 class SimFilter final : public FilterDevice {
   public:
