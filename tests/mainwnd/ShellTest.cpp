@@ -1,6 +1,8 @@
 // The scenario runner and the simulator panel against the main window on the built-in keyboard.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QTimer>
 
 #include "MainDlgFixture.h"
 #include "app/ScenarioRunner.h"
@@ -57,6 +59,29 @@ TEST_F(ScenarioRunnerTest, CarriesOutEveryKindOfStepAndClosesAtTheEnd) {
     EXPECT_EQ(boxes_.size(), 0u);  // the runner answered the confirmation itself
     EXPECT_FALSE(main_->restoring);
     EXPECT_EQ(platform_->sim.SystemInput().Text(), "b");
+}
+
+// The editor opens on a timer after the click on the keyboard picture: the steps after "keyimg"
+// wait for it instead of failing or working on the main window.
+TEST_F(ScenarioRunnerTest, StepsAfterKeyimgWorkOnTheEditorThatIsAboutToOpen) {
+    // A script that closed the main window in an earlier test asked the application to quit,
+    // which makes every nested event loop (the editor's) return at once until the application's
+    // own loop has run again.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    Start();
+    const QString shot = QString::fromStdString((data_ / "editor.png").string());
+    EXPECT_TRUE(
+        RunScript("keyimg 58\n"
+                  "screenshot " +
+                  shot.toStdString() +
+                  "\n"
+                  "page tab_macro_mode_selection 2\n"
+                  "click btnCancel\n"));
+    const QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_NE(image.size(), main_->size());  // the editor, not the main window
+    EXPECT_EQ(GetMacroStore().type, 2);      // the page was chosen in the editor
 }
 
 class BadStep : public ScenarioRunnerTest, public ::testing::WithParamInterface<const char*> {};
