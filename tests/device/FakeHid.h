@@ -104,8 +104,9 @@ class RecordingLocks final : public platform::NamedLocks {
     std::unique_ptr<Held> Acquire(std::string_view name) override {
         std::lock_guard lock(mutex_);
         names_.emplace_back(name);
-        return std::make_unique<NoHold>();
+        return std::make_unique<NoHold>(owns);
     }
+    bool owns = true;  // false: every lock fails, as without a runtime folder
     std::vector<std::string> Names() const {
         std::lock_guard lock(mutex_);
         return names_;
@@ -113,7 +114,9 @@ class RecordingLocks final : public platform::NamedLocks {
 
   private:
     struct NoHold final : Held {
-        bool Owns() const override { return true; }
+        explicit NoHold(bool owns) : owns_(owns) {}
+        bool Owns() const override { return owns_; }
+        bool owns_;
     };
     mutable std::mutex mutex_;
     std::vector<std::string> names_;

@@ -43,6 +43,30 @@ TEST_F(HidDeviceFake, OpenOfAMissingPathFailsAndCloseKeepsItClosed) {
     EXPECT_EQ(device_.Write(r), 0);
 }
 
+// An operation whose system-wide lock cannot be had is not carried out unguarded.
+TEST_F(HidDeviceFake, NoOperationRunsWithoutItsLock) {
+    auto& keyboard = bus_.Add(kPath);
+    auto& other = bus_.Add(kOtherPath);
+    ASSERT_NE(device_.Open(kPath), 0);
+    locks_.owns = false;
+    HidDevice::Report r = kReport;
+    EXPECT_EQ(device_.Write(r), 0);
+    EXPECT_FALSE(device_.SetFeature(r));
+    EXPECT_FALSE(device_.GetFeature(r));
+    std::uint8_t buffer[8] = {};
+    EXPECT_EQ(device_.Read(buffer, nullptr, 100), 0);
+    EXPECT_EQ(device_.Open(kOtherPath), 0);
+    EXPECT_TRUE(keyboard.writes.empty());
+    EXPECT_TRUE(keyboard.readLengths.empty());
+    EXPECT_EQ(keyboard.portsOpened, 1);
+    EXPECT_EQ(other.portsOpened, 0);
+    EXPECT_EQ(keyboard.livePorts, 1);  // nor was the open one let go by the refused open
+    // Letting go needs no lock: the device still closes.
+    device_.Close();
+    EXPECT_FALSE(device_.IsOpen());
+    EXPECT_EQ(keyboard.livePorts, 0);
+}
+
 TEST_F(HidDeviceFake, ReopenLetsTheFirstInterfaceGoFirst) {
     auto& first = bus_.Add(kPath);
     bus_.Add(kOtherPath);

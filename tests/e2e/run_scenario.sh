@@ -37,7 +37,8 @@
 #   #! signals: SIG ...      the stop signals (default TERM); the case runs once for each
 #   #! nothing-held          the virtual keyboard typed a key, and its last packet of each report
 #                            holds nothing
-#   #! second-instance-after: MS  start a second instance MS ms after the first; it must exit 0
+#   #! second-instance-after: MS  start a second instance MS ms after the first one's window showed
+#                              (or stayed hidden); it must exit 0
 #                              and leave every data file as it was
 #   #! drop: TEXT            trace lines containing TEXT are not compared (repeatable)
 #   #! order: channel        compare each channel's lines in their own order, for channels written
@@ -100,7 +101,17 @@ fail() { echo "FAIL: $*"; failed=1; }
 "$program" --simulate --data-dir "$work/data" --trace "$work/trace" --script "$script" \
     "${args[@]}" 2>"$work/stderr" &
 pid=$!
+# Times are counted from the window shown (or left hidden), so a slow start on a busy machine or
+# under a sanitizer does not move what the case does into the start-up.
+wait_for_window() {
+    for _ in $(seq 600); do
+        grep -qE " app window (shown|hidden)$" "$work/trace" 2>/dev/null && return
+        kill -0 "$pid" 2>/dev/null || return
+        sleep 0.05
+    done
+}
 if [ -n "$second_after" ]; then
+    wait_for_window
     sleep "$(awk "BEGIN { print $second_after / 1000 }")"
     (cd "$work/data" && sha256sum ./*) >"$work/sums"
     "$program" --simulate --data-dir "$work/data" --trace "$work/trace2" 2>>"$work/stderr"
@@ -111,13 +122,7 @@ if [ -n "$second_after" ]; then
         fail "the second instance did not reach the first one"
 fi
 if [ -n "$signal_after" ]; then
-    # Counted from the shown window, so a slow start on a busy machine does not move the signal
-    # into the start-up.
-    for _ in $(seq 600); do
-        grep -q " app window shown$" "$work/trace" 2>/dev/null && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
+    wait_for_window
     sleep "$(awk "BEGIN { print $signal_after / 1000 }")"
     kill -"$stop_signal" "$pid"
 fi

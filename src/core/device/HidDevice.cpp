@@ -26,6 +26,8 @@ HidDevice::HidDevice(platform::NamedLocks& locks, platform::HidBus& bus)
 
 int HidDevice::Open(std::string_view path, std::uint32_t mode) {
     const auto lock = locks_.Acquire("HidDevice::Open");
+    if (!lock->Owns())
+        return 0;
     if (path.empty())
         return 0;
 
@@ -55,6 +57,8 @@ int HidDevice::Open(std::int32_t vendorId, std::span<const std::int32_t> product
                     std::int32_t interfaceNumber, std::int32_t collectionNumber,
                     std::uint16_t* versionNumber, std::uint32_t mode) {
     const auto lock = locks_.Acquire("HidDevice::Open");
+    if (!lock->Owns())
+        return 0;
     const auto matches =
         EnumerateHidInterfaces(bus_, vendorId, productIds, interfaceNumber, collectionNumber);
     if (matches.empty())
@@ -90,6 +94,8 @@ std::shared_ptr<platform::HidPort> HidDevice::CurrentPort() const {
 
 int HidDevice::Write(const Report& report) {
     const auto lock = locks_.Acquire("HidDevice::Write");
+    if (!lock->Owns())
+        return 0;
     const auto port = CurrentPort();
     if (!port)
         return 0;
@@ -101,18 +107,24 @@ int HidDevice::Write(const Report& report) {
 
 bool HidDevice::GetFeature(Report& report) {
     const auto lock = locks_.Acquire("HidDevice::GetFeature");
+    if (!lock->Owns())
+        return false;
     const auto port = CurrentPort();
     return port && port->GetFeature(report);
 }
 
 bool HidDevice::SetFeature(const Report& report) {
     const auto lock = locks_.Acquire("HidDevice::SetFeature");
+    if (!lock->Owns())
+        return false;
     const auto port = CurrentPort();
     return port && port->SetFeature(report);
 }
 
 int HidDevice::Read(std::span<std::uint8_t> buffer, platform::Event* abort, int timeoutMs) {
     const auto lock = locks_.Acquire("HidDevice::Read");
+    if (!lock->Owns())
+        return 0;
     const auto port = CurrentPort();
     if (buffer.empty() || !port || timeoutMs <= 0)
         return 0;

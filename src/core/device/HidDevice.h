@@ -20,7 +20,8 @@ namespace keylume {
 // Every operation runs under the named lock of its own name ("HidDevice::Open", "HidDevice::Write",
 // ...), so one operation never runs twice at once in any thread or process of the user; different
 // operations are not serialised against each other. The lock is re-entrant: start-up holds
-// "HidDevice::Open" itself around the enumeration and the open.
+// "HidDevice::Open" itself around the enumeration and the open. An operation whose lock cannot be
+// had fails (0 or false) rather than run unguarded; only Close, which merely lets go, goes on.
 // Threads: the UI thread, and the executor thread for the start-up lighting command. The open
 // interface is shared with calls in flight, so a Close on one thread never pulls it from under a
 // transfer on another.
