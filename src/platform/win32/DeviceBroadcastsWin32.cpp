@@ -3,7 +3,9 @@
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
+extern "C" {  // mingw-w64's HID headers declare no C linkage of their own
 #include <hidsdi.h>
+}
 // clang-format on
 
 #include <cstddef>

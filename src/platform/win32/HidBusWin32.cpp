@@ -3,8 +3,10 @@
 // clang-format off
 #include <windows.h>
 #include <cfgmgr32.h>
+extern "C" {  // mingw-w64's HID headers declare no C linkage of their own
 #include <hidsdi.h>
 #include <hidpi.h>
+}
 #include <setupapi.h>
 // clang-format on
 

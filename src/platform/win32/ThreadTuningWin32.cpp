@@ -4,8 +4,10 @@
 // and gives it back when it ends. Plain sleeps use a high-resolution waitable timer where the
 // system has one (Windows 10 1803 and later), else a waitable timer on the 1 ms period.
 
-#include <timeapi.h>
+// clang-format off
 #include <windows.h>
+#include <timeapi.h>
+// clang-format on
 
 #include <mutex>
 
