@@ -17,7 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Windows 10 interfaces (high-resolution waitable timers, CancelIoEx).
-add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00)
 
 # Test programs run under wine through the wrapper that checks their summary.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../scripts/win/wine-run.sh)

@@ -15,7 +15,7 @@ scripts/win/install-deps.sh || skip "the mingw-w64 toolchain or wine could not b
 for tool in x86_64-w64-mingw32-g++-posix wine wineserver wineboot; do
   command -v "$tool" >/dev/null || skip "$tool is missing"
 done
-scripts/win/fetch-pugixml.sh >/dev/null || skip "Debian's pugixml source could not be fetched"
+scripts/win/fetch-source.sh pugixml src/pugixml.cpp >/dev/null || skip "Debian's pugixml source could not be fetched"
 
 build=build/windows
 export WINEPREFIX="$PWD/$build/wineprefix"

@@ -14,4 +14,8 @@ void LowerTimerSlackOfThisThread();
 // high-resolution waitable timer rather than the tick-bound Sleep).
 void SleepPrecisely(std::chrono::nanoseconds duration);
 
+// How late a timed wait on a condition variable may end: 0 where it ends on time (Linux); on
+// Windows the system tick, since such waits are measured on the tick-bound system time.
+std::chrono::nanoseconds TimedWaitGranularity();
+
 }  // namespace keylume::platform

@@ -11,6 +11,10 @@ void LowerTimerSlackOfThisThread() {
     (void)::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
+std::chrono::nanoseconds TimedWaitGranularity() {
+    return std::chrono::nanoseconds::zero();
+}
+
 void SleepPrecisely(std::chrono::nanoseconds duration) {
     std::this_thread::sleep_for(duration);
 }

@@ -46,6 +46,12 @@ void LowerTimerSlackOfThisThread() {
     (void)period;
 }
 
+std::chrono::nanoseconds TimedWaitGranularity() {
+    // Condition variables of the posix thread layer wait until a system time, which advances in
+    // ticks of up to 15.6 ms whatever timer period is asked for.
+    return std::chrono::milliseconds(16);
+}
+
 void SleepPrecisely(std::chrono::nanoseconds duration) {
     if (duration <= std::chrono::nanoseconds::zero())
         return;
