@@ -111,7 +111,7 @@ TEST(TimingWin32, OneMillisecondStepsStayShort) {
         "microseconds_per_1ms_step",
         static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(perStep).count()));
     EXPECT_GE(perStep, 1ms);
-    EXPECT_LT(perStep, 5ms) << "a tick-bound sleep takes about 15.6 ms";
+    EXPECT_LT(perStep, 8ms) << "a tick-bound sleep takes about 15.6 ms";
 }
 
 }  // namespace
