@@ -55,7 +55,9 @@ std::chrono::nanoseconds TimedWaitGranularity() {
 void SleepPrecisely(std::chrono::nanoseconds duration) {
     if (duration <= std::chrono::nanoseconds::zero())
         return;
-    thread_local win32::UniqueHandle timer = NewTimer();
+    // A timer per sleep: thread_local objects with destructors are not safe at thread exit with
+    // this toolchain's threads, and creating a timer costs microseconds.
+    const win32::UniqueHandle timer = NewTimer();
     // Relative due times are negative, in 100 ns units.
     LARGE_INTEGER due{};
     due.QuadPart = -static_cast<LONGLONG>((duration.count() + 99) / 100);
