@@ -13,12 +13,15 @@ limit="${KEYLUME_WINE_TIMEOUT:-300}"
 
 "$here/wine-prefix.sh" || { echo "wine-run: no wine prefix at $WINEPREFIX" >&2; exit 1; }
 # Lingers a minute after its last program; the stage stops it at the end.
-wineserver -p60 2>/dev/null || true
+wineserver -p60 </dev/null >/dev/null 2>&1 || true
 
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
-timeout --kill-after=10 "$limit" wine "$@" 2>&1 | tee "$out"
-rc=${PIPESTATUS[0]}
+# Into a file, not a pipe: wine's service processes inherit the output and outlive the program,
+# so a reader of a pipe would wait for them.
+timeout --kill-after=10 "$limit" wine "$@" >"$out" 2>&1
+rc=$?
+cat "$out"
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
   echo "wine-run: $(basename "$1") did not finish within $limit s" >&2
   exit 1
