@@ -11,6 +11,8 @@ packages=(
   xvfb xauth fonts-noto-cjk imagemagick
   qemu-system-x86 busybox-static cpio xz-utils
 )
+# The Windows stage's cross toolchain and wine; the stage reports itself skipped without them.
+"$(dirname "$0")/win/install-deps.sh" || echo "install-deps: the Windows toolchain could not be installed"
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,6 @@
 // Save (atomic, synced, renamed) and load of the two largest settings files: a macro library of
 // 100 groups of 100 events and 256 key records of 50 events each.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 
@@ -10,18 +8,14 @@
 
 #include "core/settings/MacroStore.h"
 #include "core/settings/RecordStore.h"
+#include "support/Portable.h"
 
 namespace keylume {
 namespace {
 
 class Folder {
   public:
-    Folder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "keylume-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
+    Folder() : path_(test::MakeTempFolder("keylume-bench")) {}
     ~Folder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);

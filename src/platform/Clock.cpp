@@ -1,6 +1,6 @@
 #include "platform/Clock.h"
 
-#include <thread>
+#include "platform/ThreadTuning.h"
 
 namespace keylume::platform {
 
@@ -11,9 +11,7 @@ class SteadyClock final : public Clock {
     std::chrono::steady_clock::time_point Now() const override {
         return std::chrono::steady_clock::now();
     }
-    void SleepFor(std::chrono::nanoseconds duration) override {
-        std::this_thread::sleep_for(duration);
-    }
+    void SleepFor(std::chrono::nanoseconds duration) override { SleepPrecisely(duration); }
 };
 
 const std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ThreadTuning.h"
+
 namespace keylume::platform {
 
 Event::Event(Reset mode, bool initiallySet) : mode_(mode), set_(initiallySet) {}
@@ -43,8 +45,29 @@ Event::WaitResult Event::Wait(std::chrono::milliseconds timeout) {
 
 Event::WaitResult Event::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    if (!cv_.wait_until(lock, deadline, [this] { return set_; }))
-        return WaitResult::TimedOut;
+    const auto granularity = TimedWaitGranularity();
+    if (granularity.count() == 0) {
+        if (!cv_.wait_until(lock, deadline, [this] { return set_; }))
+            return WaitResult::TimedOut;
+    } else {
+        // Timed waits end on the system's clock tick here: wait until one tick before the
+        // deadline, then cover the rest in short precise sleeps, looking at the event between them.
+        constexpr auto kStep = std::chrono::microseconds(500);
+        for (;;) {
+            if (set_)
+                break;
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline)
+                return WaitResult::TimedOut;
+            if (deadline - now > granularity) {
+                cv_.wait_until(lock, deadline - granularity, [this] { return set_; });
+                continue;
+            }
+            lock.unlock();
+            SleepPrecisely(std::min<std::chrono::nanoseconds>(deadline - now, kStep));
+            lock.lock();
+        }
+    }
     if (mode_ == Reset::Auto)
         set_ = false;
     return WaitResult::Signalled;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +10,7 @@
 #include "platform/sim/SimBroadcasts.h"
 #include "platform/sim/SimHidBus.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/Portable.h"
 
 using namespace std::chrono_literals;
 
@@ -244,9 +244,9 @@ TEST_F(HidDeviceSim, CloseWhileAnotherThreadSendsIsSafe) {
 
 // The start-up path holds "HidDevice::Open" itself while it opens.
 TEST(HidDeviceLocks, OpenUnderTheHeldOpenLockDoesNotBlock) {
-    char pattern[] = "/tmp/keylume-hiddevice-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    ::setenv("XDG_RUNTIME_DIR", pattern, 1);
+    const auto pattern = test::MakeTempFolder("keylume-hiddevice");
+    ASSERT_FALSE(pattern.empty());
+    test::SetEnvironment("XDG_RUNTIME_DIR", pattern.string());
     platform::SimBroadcasts broadcasts;
     platform::SimHidBus bus{broadcasts};
     SimKeyboard keyboard{bus};

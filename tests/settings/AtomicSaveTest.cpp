@@ -1,7 +1,9 @@
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <random>
@@ -25,6 +27,8 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
+// fork, kill and POSIX permissions: the Windows save has tests of its own.
+#ifndef _WIN32
 MacroStore BigLibrary(std::uint32_t tag) {
     MacroStore store;
     store.repeat = static_cast<int>(tag);
@@ -96,6 +100,8 @@ TEST(AtomicSave, AKillDuringASaveLeavesTheOldOrTheNewFile) {
     EXPECT_GT(sawSecond, 0) << "no kill landed before the second save was done";
 }
 
+#endif
+
 struct TraceCapture {
     TraceCapture() {
         platform::Trace::SetSink([this](std::string_view line) { lines.emplace_back(line); });
@@ -143,6 +149,7 @@ TEST(AtomicSave, AFailedSaveIsTracedAndLeavesMemoryAndDiskAlone) {
     }
 }
 
+#ifndef _WIN32
 TEST(AtomicSave, TheReplacedFileKeepsItsPermissionsAndItsLink) {
     TempFolder folder;
     auto real = folder.File("real.xml");
@@ -160,6 +167,7 @@ TEST(AtomicSave, TheReplacedFileKeepsItsPermissionsAndItsLink) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(folder.OtherEntries("").size(), 2u);
 }
+#endif
 
 }  // namespace
 }  // namespace keylume

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include <stdlib.h>
+#include "support/Portable.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,9 @@ namespace keylume::test {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "keylume-settings-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
+        path_ = MakeTempFolder("keylume-settings");
+        if (path_.empty())
+            ADD_FAILURE() << "no temporary folder";
     }
     ~TempFolder() {
         std::error_code ec;

@@ -3,7 +3,6 @@
 // exchange in the trace file. The trace is printed so a run shows it.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,6 +20,7 @@
 #include "platform/sim/SimBroadcasts.h"
 #include "platform/sim/SimHidBus.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/Portable.h"
 
 namespace fs = std::filesystem;
 
@@ -40,10 +40,9 @@ std::vector<std::string> ReadLines(const fs::path& path) {
 }
 
 TEST(ShippedConfig, OpensTheBuiltInKeyboardAndTracesTheExchanges) {
-    char pattern[] = "/tmp/keylume-link-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern;
-    ::setenv("XDG_RUNTIME_DIR", pattern, 1);  // the named locks' folder
+    const fs::path folder = test::MakeTempFolder("keylume-link");
+    ASSERT_FALSE(folder.empty());
+    test::SetEnvironment("XDG_RUNTIME_DIR", folder.string());  // the named locks' folder
 
     AppConfig config;
     ASSERT_TRUE(config.Load(fs::path(KEYLUME_SOURCE_DIR) / "data" / "config.xml"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <poll.h>
+#endif
 
 #include <atomic>
 #include <mutex>
@@ -73,9 +75,15 @@ std::vector<std::string> AllThree(std::uint32_t code) {
     return out;
 }
 
+// Windows has no descriptor to watch (the fd is -1): broadcasts come with window messages.
 bool Readable(int fd) {
+#ifdef _WIN32
+    (void)fd;
+    return false;
+#else
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) == 1;
+#endif
 }
 
 class NoLocks final : public platform::NamedLocks {
@@ -116,7 +124,7 @@ TEST_F(SimKeyboardTest, FactoryRestoreLeavesTheBusAndComesBack) {
     EXPECT_EQ(commands_.SendFactoryRestore(), 8);
     EXPECT_FALSE(keyboard.IsPlugged());
     EXPECT_TRUE(bus_.ListInterfaces().empty());
-    EXPECT_TRUE(Readable(broadcasts_.NotifyFd()));
+    EXPECT_EQ(Readable(broadcasts_.NotifyFd()), broadcasts_.NotifyFd() >= 0);
     EXPECT_EQ(Dispatch(broadcasts_), AllThree(kDeviceRemoveComplete));
     EXPECT_FALSE(Readable(broadcasts_.NotifyFd()));
 

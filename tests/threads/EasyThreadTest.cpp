@@ -123,7 +123,9 @@ TEST(EasyThread, NonZeroStartCallbackSkipsTheLoop) {
 struct Waiter {
     std::atomic<int> elapsed{0};
     std::atomic<int> stopped{0};
+    std::atomic<bool> waiting{false};
     std::int32_t Run(IEasyThread* thread, void*) {
+        waiting = true;
         if (thread->WaitStop(10'000) == WaitStopResult::StopRequested) {
             ++stopped;
             return 1;
@@ -138,6 +140,10 @@ TEST(EasyThread, StopInterruptsALongWaitAtOnce) {
     EasyThread thread;
     thread.SetRunCallback(&w, &Waiter::Run);
     thread.Start(nullptr);
+    // A new thread may take a while to run (under wine, on a busy machine): stop it mid-wait.
+    for (int i = 0; i < 1000 && !w.waiting; ++i)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(w.waiting);
     std::this_thread::sleep_for(20ms);
     const auto before = std::chrono::steady_clock::now();
     thread.Stop();

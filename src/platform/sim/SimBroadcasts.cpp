@@ -1,20 +1,13 @@
 #include "platform/sim/SimBroadcasts.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <utility>
 #include <vector>
 
 namespace keylume::platform {
 
-SimBroadcasts::SimBroadcasts() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+SimBroadcasts::SimBroadcasts() = default;
 
-SimBroadcasts::~SimBroadcasts() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+SimBroadcasts::~SimBroadcasts() = default;
 
 void SimBroadcasts::SetListener(Listener listener) {
     std::lock_guard lock(listenerMutex_);
@@ -24,7 +17,7 @@ void SimBroadcasts::SetListener(Listener listener) {
 void SimBroadcasts::Post(DeviceBroadcast broadcast) {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(broadcast));
-    Signal();
+    wake_.Signal();
 }
 
 std::size_t SimBroadcasts::PendingCount() const {
@@ -37,7 +30,7 @@ void SimBroadcasts::DispatchPending() {
     {
         std::lock_guard lock(mutex_);
         batch.swap(queue_);
-        Drain();
+        wake_.Drain();
     }
     Listener listener;
     {
@@ -49,20 +42,6 @@ void SimBroadcasts::DispatchPending() {
         return;
     for (const auto& broadcast : batch)
         listener(broadcast);
-}
-
-void SimBroadcasts::Signal() {
-    if (fd_ < 0)
-        return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(fd_, &one, sizeof one);
-}
-
-void SimBroadcasts::Drain() {
-    if (fd_ < 0)
-        return;
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto got = ::read(fd_, &count, sizeof count);
 }
 
 }  // namespace keylume::platform
