@@ -9,7 +9,7 @@
 
 #include "core/macros/KeyNameTable.h"
 #include "core/settings/NumberText.h"
-#include "macrodlg/GroupFile.h"
+#include "core/settings/GroupFile.h"
 #include "platform/Clock.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"
