@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -451,10 +452,12 @@ void Tool::OpenKeyboard() {
 
 std::string Tool::ReadFileOrFail(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()))
+    if (!in)
         throw Failure{kRefused, "cannot read " + path};
-    return text.str();
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        throw Failure{kRefused, "cannot read " + path};
+    return text;
 }
 
 void Tool::WriteFileOrFail(const std::string& path, std::string_view text) {
@@ -658,6 +661,25 @@ std::optional<std::uint32_t> FindKey(std::string_view text) {
     return std::nullopt;
 }
 
+// A file as bindings export writes it: only <record> elements at the top, and at least the XML
+// declaration when there are none.
+bool IsBindingsFile(std::string_view text) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_declaration))
+        return false;
+    bool any = false;
+    for (const pugi::xml_node& node : doc.children()) {
+        if (node.type() == pugi::node_declaration || node.type() == pugi::node_comment) {
+            any = true;
+            continue;
+        }
+        if (node.type() != pugi::node_element || std::string_view(node.name()) != "record")
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 int Tool::Bindings(Words& words) {
     const auto& w = words.Exactly(words.Flag("list") ? 0 : 2, "bindings command and its argument");
     const std::string sub = w.empty() ? "list" : w[0];
@@ -706,8 +728,7 @@ int Tool::Bindings(Words& words) {
     }
     // Import: the file must be a bindings file; only then does it replace the bindings.
     const std::string text = ReadFileOrFail(w[1]);
-    pugi::xml_document doc;
-    if (!doc.load_buffer(text.data(), text.size()) || !doc.child("record"))
+    if (!IsBindingsFile(text))
         throw Failure{kRefused, w[1] + " is not a bindings file; nothing was changed"};
     RecordStore incoming;
     if (!incoming.LoadFromText(text))
