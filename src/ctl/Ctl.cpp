@@ -35,6 +35,13 @@
 #include "platform/Trace.h"
 #include "platform/linux/HidapiHidBus.h"
 #include "platform/linux/LinuxProgramFolder.h"
+#include "platform/linux/RuntimeFolder.h"
+
+#ifdef __linux__
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 namespace keylume::ctl {
 
@@ -72,6 +79,8 @@ constexpr ModeName kSideModes[] = {
 };
 
 constexpr int kLatestFirmware = 0x0100;
+// The name the window's single instance goes by (its string table's first entry).
+constexpr char kInstanceName[] = "Keylume.Instance.7f3a91c2";
 constexpr const char* kStartNames[] = {"left", "center", "right"};
 
 const char kHelp[] =
@@ -390,7 +399,36 @@ int Tool::Dispatch(const std::string& command, Words& words) {
     return Macros(words);
 }
 
+// Whether the window runs for this user: its instance answers on its socket in the private
+// runtime folder. Only a connection is made; the window waits for a request that never comes.
+bool WindowRuns() {
+#ifdef __linux__
+    const std::string folder = platform::UserRuntimeFolder();
+    if (folder.empty())
+        return false;
+    const std::string path = folder + "/keylume-" + platform::LockFileName(kInstanceName) + ".sock";
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool connected =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+#else
+    return false;
+#endif
+}
+
 void Tool::Setup() {
+    // One writer: the window keeps the settings files and the keyboard while it runs.
+    if (WindowRuns())
+        throw Failure{kNoKeyboard,
+                      "the Keylume window is running; make the change there or close it first"};
     if (!traceFile_.empty() && !platform::Trace::OpenFile(traceFile_))
         throw Failure{kRefused, "cannot write the trace file " + traceFile_};
     std::filesystem::path folder;

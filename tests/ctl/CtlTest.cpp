@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -67,6 +70,8 @@ class CtlTest : public ::testing::Test {
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "data");
         fs::copy_file(kSource / "data/config.xml", dir_ / "data/config.xml");
+        fs::create_directories(dir_ / "run");
+        fs::permissions(dir_ / "run", fs::perms::owner_all);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -85,7 +90,8 @@ class CtlTest : public ::testing::Test {
         std::vector<std::string> all = {"--simulate", "--data-dir", data().string(), "--trace",
                                         trace().string()};
         all.insert(all.end(), args.begin(), args.end());
-        std::string command = KEYLUME_CTL_PROGRAM;
+        std::string command = "XDG_RUNTIME_DIR='" + (dir_ / "run").string() + "' ";
+        command += KEYLUME_CTL_PROGRAM;
         for (const std::string& a : all) {
             command += " '";
             for (char c : a)
@@ -364,6 +370,28 @@ TEST_F(CtlTest, SettingsNoticesReachStandardError) {
     for (const auto& entry : fs::directory_iterator(data()))
         kept = kept || ReadText(entry.path()) == "<effect sel=";
     EXPECT_TRUE(kept);
+}
+
+TEST_F(CtlTest, LeavesEverythingToARunningWindow) {
+    UseData("bound");
+    const std::string led = ReadText(data() / "ledeffect.xml");
+    // The window's instance listening on its socket.
+    const std::string path = (dir_ / "run/keylume-Keylume.Instance.7f3a91c2.sock").string();
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    path.copy(address.sun_path, path.size());
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+
+    EXPECT_EQ(Ctl({"effect", "5"}), kNoKeyboard);
+    EXPECT_NE(err().find("window is running"), std::string::npos) << err();
+    EXPECT_TRUE(!fs::exists(trace()) || HidLines(trace()).empty());
+    EXPECT_EQ(ReadText(data() / "ledeffect.xml"), led);
+    ::close(server);
+
+    EXPECT_EQ(Ctl({"effect", "5"}), kDone) << err();
 }
 
 TEST(CtlNames, MatchTheWindowsTexts) {
