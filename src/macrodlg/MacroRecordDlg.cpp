@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "core/macros/KeyNameTable.h"
+#include "core/settings/GroupFile.h"
 #include "core/settings/NumberText.h"
-#include "macrodlg/GroupFile.h"
 #include "platform/Clock.h"
 #include "ui/Buttons.h"
 #include "ui/InputControls.h"

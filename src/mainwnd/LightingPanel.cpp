@@ -1,6 +1,7 @@
 // The lighting panel of the main window: the effect and side-light controls kept in step with
 // their stores and with the keyboard. The stores are the truth; loading the panel sends nothing
 // unless it changes a combobox's selection, whose handler then runs as for the user.
+#include "core/protocol/LightingSettings.h"
 #include "core/settings/LedEffectStore.h"
 #include "core/settings/SideLightStore.h"
 #include "mainwnd/CMainDlg.h"
@@ -17,18 +18,8 @@ constexpr int kIdRadioDirectionRight = 65545;
 constexpr int kIdRadioLoaderLeft = 65551;
 constexpr int kIdRadioLoaderRight = 65553;
 
-enum class EffectGroup { BrightnessOnly, Loader, SpeedAndBrightness, Off, None };
-
 EffectGroup GroupOf(int effect) {
-    if (effect == 0)
-        return EffectGroup::BrightnessOnly;
-    if (effect == 1)
-        return EffectGroup::Loader;
-    if (effect >= 2 && effect <= 19)
-        return EffectGroup::SpeedAndBrightness;
-    if (effect == 20)
-        return EffectGroup::Off;
-    return EffectGroup::None;
+    return GroupOfEffect(effect);
 }
 
 void Show(ui::SSliderBar* slider, int value) {

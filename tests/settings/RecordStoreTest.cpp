@@ -8,6 +8,7 @@
 
 #include "SettingsTestSupport.h"
 #include "core/settings/KeyTable.h"
+#include "core/settings/SettingsNotices.h"
 
 namespace keylume {
 namespace {
@@ -189,6 +190,49 @@ TEST(KeyTable, HoldsTheLowByteOfTheUsageIdAndThePageOfTheFirst256Records) {
 TEST(RecordStore, TheProcessWideStoreIsOneObject) {
     EXPECT_EQ(&GetRecordStore(), &GetRecordStore());
     EXPECT_TRUE(GetRecordStore().Snapshot() != nullptr);
+}
+
+}  // namespace
+}  // namespace keylume
+
+namespace keylume {
+namespace {
+
+// What Clear() writes is read back as an empty list, not as a damaged file to be moved aside;
+// a file that is not XML at all still is.
+TEST(RecordStore, ReadsBackTheFileOfAnEmptyList) {
+    test::TempFolder folder;
+    const auto file = folder.File("record.xml");
+    {
+        RecordStore store;
+        store.Load(file);
+        store.AddOrReplace({0x70004, 1, 1, 1, L"A", L"B", {}});
+        store.Clear();
+    }
+    const std::string empty = test::ReadFile(file);
+    std::vector<std::string> notices;
+    SetSettingsNoticeSink([&](const SettingsNotice& n) { notices.push_back(n.file.string()); });
+    RecordStore again;
+    ASSERT_TRUE(again.LoadFromText(R"(<record code="70005" type="1" play="1"/>)"));
+    EXPECT_TRUE(again.Load(file));
+    EXPECT_TRUE(again.Snapshot()->empty());
+    EXPECT_EQ(test::ReadFile(file), empty);
+    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(folder.OtherEntries("record.xml").empty());
+
+    const struct {
+        const char* text;
+        bool read;
+    } kCases[] = {{"<?xml version=\"1.0\"?>\n", true},
+                  {"  <!-- nothing bound -->\n", true},
+                  {"", false},
+                  {"hello", false},
+                  {"<?xml version=\"1.0\"?>\nhello", false},
+                  {"<!-- open", false}};
+    for (const auto& c : kCases)
+        EXPECT_EQ(RecordStore().LoadFromText(c.text), c.read) << c.text;
+    SetSettingsNoticeSink(nullptr);
+    ForgetSettingsNotices();
 }
 
 }  // namespace

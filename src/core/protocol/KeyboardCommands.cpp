@@ -24,14 +24,16 @@ void KeyboardCommands::ResetPacing() {
     lastCommandTime_ = clock_.Now();
 }
 
-void KeyboardCommands::SendLedEffect(int effect) {
+bool KeyboardCommands::SendLedEffect(int effect) {
     if (effect < 0 || effect >= kLedEffectCount)
-        return;
+        return false;
     WaitForPacing();
     // Read after the wait: the panel may have stored a newer value meanwhile.
+    bool sent = false;
     if (const auto item = ledEffects_.Item(effect))
-        device_.SetFeature(AdjustedLedEffectReport(effect, *item));
+        sent = device_.SetFeature(AdjustedLedEffectReport(effect, *item));
     MarkPaced();
+    return sent;
 }
 
 void KeyboardCommands::SendLedEffectRaw(int effect) {
@@ -41,13 +43,15 @@ void KeyboardCommands::SendLedEffectRaw(int effect) {
         device_.SetFeature(StoredLedEffectReport(effect, *item));
 }
 
-void KeyboardCommands::SendSideLight(int mode) {
+bool KeyboardCommands::SendSideLight(int mode) {
     if (mode < 0 || mode >= kSideLightModeCount)
-        return;
+        return false;
     WaitForPacing();
+    bool sent = false;
     if (const auto item = sideLights_.Item(mode))
-        device_.SetFeature(SideLightReport(mode, *item));
+        sent = device_.SetFeature(SideLightReport(mode, *item));
     MarkPaced();
+    return sent;
 }
 
 int KeyboardCommands::ReadFirmwareVersion() {

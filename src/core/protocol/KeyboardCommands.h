@@ -26,12 +26,13 @@ class KeyboardCommands {
                      const SideLightStore& sideLights);
 
     // Paced; the effect's settings as the panel shows them. Effects outside 0..20 are ignored
-    // before any wait.
-    void SendLedEffect(int effect);
+    // before any wait. True when the keyboard took the report.
+    bool SendLedEffect(int effect);
     // Not paced; the effect's stored bytes.
     void SendLedEffectRaw(int effect);
-    // Paced; modes outside 0..11 are ignored before any wait.
-    void SendSideLight(int mode);
+    // Paced; modes outside 0..11 are ignored before any wait. True when the keyboard took the
+    // report.
+    bool SendSideLight(int mode);
     // Not paced. The version, or kFirmwareNotRead when the device is closed or an exchange fails.
     int ReadFirmwareVersion();
     // Not paced. The result of the write (bytes written, 0 on failure).

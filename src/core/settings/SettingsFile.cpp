@@ -1,5 +1,7 @@
 #include "core/settings/SettingsFile.h"
 
+#include <string_view>
+
 #include "core/settings/SettingsNotices.h"
 #include "platform/AtomicFile.h"
 #include "platform/DataFiles.h"
@@ -9,9 +11,46 @@ namespace keylume::settings_file {
 
 namespace {
 
+// Whether `text` holds nothing but blanks, an XML declaration and comments: what a store writes
+// when it has nothing to keep (record.xml without bindings). The reader calls such a document
+// malformed, as it has no element, but it is a well-formed file with nothing in it.
+bool OnlyProlog(const char* text, std::size_t size) {
+    const std::string_view rest(text, size);
+    std::size_t i = 0;
+    bool any = false;
+    while (i < rest.size()) {
+        const char c = rest[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+            continue;
+        }
+        std::string_view close;
+        if (rest.substr(i, 5) == "<?xml")
+            close = "?>";
+        else if (rest.substr(i, 4) == "<!--")
+            close = "-->";
+        else
+            return false;
+        const std::size_t end = rest.find(close, i + 2);
+        if (end == std::string_view::npos)
+            return false;
+        i = end + close.size();
+        any = true;
+    }
+    return any;
+}
+
+bool Accept(const pugi::xml_parse_result& result, bool onlyProlog) {
+    return result || (result.status == pugi::status_no_document_element && onlyProlog);
+}
+
 bool Parse(pugi::xml_document& doc, const platform::FileBytes& bytes, pugi::xml_encoding encoding) {
+    const bool onlyProlog =
+        bytes.data != nullptr && OnlyProlog(static_cast<const char*>(bytes.data), bytes.size);
     // The document owns the buffer from here on, also when parsing fails.
-    return doc.load_buffer_inplace_own(bytes.data, bytes.size, pugi::parse_default, encoding);
+    return Accept(
+        doc.load_buffer_inplace_own(bytes.data, bytes.size, pugi::parse_default, encoding),
+        onlyProlog);
 }
 
 }  // namespace
@@ -69,7 +108,8 @@ LoadResult LoadFile(pugi::xml_document& doc, const std::filesystem::path& path,
 
 bool LoadBuffer(pugi::xml_document& doc, const void* data, std::size_t size,
                 pugi::xml_encoding encoding) {
-    return doc.load_buffer(data, size, pugi::parse_default, encoding);
+    return Accept(doc.load_buffer(data, size, pugi::parse_default, encoding),
+                  data != nullptr && OnlyProlog(static_cast<const char*>(data), size));
 }
 
 bool Write(const std::filesystem::path& path, const std::string& text, bool leaveFile) {

@@ -1,4 +1,4 @@
-#include "macrodlg/GroupFile.h"
+#include "core/settings/GroupFile.h"
 
 #include <cstring>
 #include <pugixml.hpp>
