@@ -29,7 +29,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/modules-load.conf
 set(desk ${PROJECT_SOURCE_DIR}/data/desktop)
 install(FILES ${desk}/org.keylume.Keylume.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desk}/org.keylume.Keylume.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${desk}/keylume.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The man page and the Debian changelog go in compressed, as Debian wants them.
+find_program(GZIP gzip REQUIRED)
+set(man_gz ${PROJECT_BINARY_DIR}/keylume.1.gz)
+set(changelog_gz ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${man_gz} ${changelog_gz}
+  COMMAND ${GZIP} -9nc ${desk}/keylume.1 > ${man_gz}
+  COMMAND ${GZIP} -9nc ${desk}/changelog > ${changelog_gz}
+  DEPENDS ${desk}/keylume.1 ${desk}/changelog
+  COMMENT "Compressing the man page and the changelog")
+add_custom_target(keylume_docs ALL DEPENDS ${man_gz} ${changelog_gz})
+install(FILES ${man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${changelog_gz} ${desk}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${desk}/org.keylume.Keylume.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
@@ -50,12 +61,12 @@ add_custom_target(keylume_icons ALL DEPENDS ${icon_pngs})
 set(CPACK_PACKAGE_NAME keylume)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Keylume")
-set(CPACK_PACKAGE_CONTACT "Keylume developers <keylume@localhost>")
+set(CPACK_PACKAGE_CONTACT "Keylume developers <maintainers@keylume.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "lighting and key bindings for one USB gaming keyboard")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Keylume sets the lighting effects and side-light modes of one USB gaming keyboard\n"
-    "(1a2c:2d3e), reads its firmware version and gives any key a macro, another key, a\n"
-    "media key or a key combination, which it carries out while it runs.")
+set(CPACK_PACKAGE_DESCRIPTION "Keylume sets the lighting effects and side-light modes of one USB\n\
+gaming keyboard (1a2c:2d3e), reads its firmware version and gives any key\n\
+a macro, another key, a media key or a key combination, which it carries\n\
+out while it runs.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -291,7 +292,17 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
                 });
                 if (sim != nullptr && !runner) {
                     panel = std::make_unique<SimulatorPanel>(*sim);
-                    panel->move(main.geometry().topRight() + QPoint(12, 0));
+                    // Beside the window when there is room, else over it, but on the screen.
+                    QPoint at = main.geometry().topRight() + QPoint(12, 0);
+                    if (const QScreen* screen = main.screen()) {
+                        const QRect area = screen->availableGeometry();
+                        const QSize size = panel->sizeHint().expandedTo(panel->size());
+                        at.setX(std::max(area.left(),
+                                         std::min(at.x(), area.right() + 1 - size.width())));
+                        at.setY(std::max(area.top(),
+                                         std::min(at.y(), area.bottom() + 1 - size.height())));
+                    }
+                    panel->move(at);
                     panel->show();
                 }
                 if (runner)

@@ -18,7 +18,7 @@ root=$dest$prefix
 for f in bin/keylume share/keylume/config.xml share/keylume/uires/uires.idx \
          libexec/keylume/keylume-driver-setup lib/udev/rules.d/70-keylume.rules \
          lib/modules-load.d/keylume.conf share/applications/org.keylume.Keylume.desktop \
-         share/metainfo/org.keylume.Keylume.metainfo.xml share/man/man1/keylume.1 \
+         share/metainfo/org.keylume.Keylume.metainfo.xml share/man/man1/keylume.1.gz share/doc/keylume/copyright \
          share/icons/hicolor/scalable/apps/org.keylume.Keylume.svg \
          share/icons/hicolor/48x48/apps/org.keylume.Keylume.png \
          share/icons/hicolor/256x256/apps/org.keylume.Keylume.png; do
