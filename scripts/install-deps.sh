@@ -9,7 +9,7 @@ packages=(
   libhidapi-dev libudev-dev libevdev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk imagemagick librsvg2-bin
-  desktop-file-utils appstream
+  desktop-file-utils appstream lintian
   qemu-system-x86 busybox-static cpio xz-utils
 )
 
