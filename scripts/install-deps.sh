@@ -8,7 +8,8 @@ packages=(
   libclang-rt-14-dev libpugixml-dev qt6-base-dev qt6-base-dev-tools libgl-dev
   libhidapi-dev libudev-dev libevdev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-noto-cjk imagemagick
+  xvfb xauth fonts-noto-cjk imagemagick librsvg2-bin
+  desktop-file-utils appstream lintian
   qemu-system-x86 busybox-static cpio xz-utils
 )
 # The Windows stage's cross toolchain and wine; the stage reports itself skipped without them.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/DataLocations.h"
 #include "app/DriverSetupConsent.h"
 #include "app/LinuxPlatform.h"
 #include "app/ScenarioRunner.h"
@@ -35,6 +37,7 @@
 #include "ui/HostWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/SApplication.h"
+#include "ui/ShellNotifyIcon.h"
 
 namespace keylume {
 
@@ -74,7 +77,7 @@ void Fatal(const std::string& message) {
 }
 
 std::unique_ptr<platform::Platform> MakePlatform(const CommandLine& cl,
-                                                 const std::filesystem::path& dataFolder) {
+                                                 const std::filesystem::path& configFile) {
     if (cl.simulate) {
         SimulatedPlatform::Options options;
         options.keyboardPlugged = !cl.simAbsent;
@@ -84,7 +87,7 @@ std::unique_ptr<platform::Platform> MakePlatform(const CommandLine& cl,
     }
     // The filter has to know which keyboard to sit in front of before the settings are read.
     AppConfig config;
-    config.Load(dataFolder / "config.xml");
+    config.Load(configFile);
     return std::make_unique<LinuxPlatform>(static_cast<std::uint16_t>(config.vid),
                                            static_cast<std::uint16_t>(config.pid));
 }
@@ -140,16 +143,21 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         }
     }
 
-    // Where the program lives; "uires" and (unless told otherwise) the data files are there.
+    // Where the program lives decides where its resources and the user's files are.
     platform::LinuxProgramFolder folderProbe;
     const std::string programFolder = folderProbe.ExecutableFolder();
     // Paths given on the command line mean what they meant where the program was started.
     std::error_code ec;
     const std::filesystem::path startFolder = std::filesystem::current_path(ec);
-    const std::filesystem::path dataFolder = cl.dataDir.empty()
-                                                 ? std::filesystem::path(programFolder)
-                                                 : std::filesystem::absolute(cl.dataDir, ec);
-    std::unique_ptr<platform::Platform> platform = MakePlatform(cl, dataFolder);
+    const DataLocations where = ResolveDataLocations(
+        programFolder,
+        cl.dataDir.empty() ? std::filesystem::path() : std::filesystem::absolute(cl.dataDir, ec));
+    if (where.installed) {
+        if (const std::string problem = CreatePrivateFolder(where.settings); !problem.empty())
+            Fatal(problem + "; settings will not be kept");
+    }
+    const std::filesystem::path& dataFolder = where.settings;
+    std::unique_ptr<platform::Platform> platform = MakePlatform(cl, where.config);
     auto* sim = dynamic_cast<SimulatedPlatform*>(platform.get());
 
     // Drivers first: nothing may touch the virtual keyboard before it is known to be there. A
@@ -162,10 +170,10 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         setUpDrivers = true;
         return false;
     };
-    EnsureVirtualKeyboard(drivers);
+    EnsureVirtualKeyboard(drivers, where.driverFolder.string());
     vhidev.ReleaseAll();
 
-    std::filesystem::current_path(programFolder, ec);
+    std::filesystem::current_path(where.resourceBase, ec);
 
     int qtArgc = 1;
     char* qtArgv[] = {const_cast<char*>(programPath), nullptr};
@@ -175,9 +183,9 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
     int exitCode = 0;
     {
         ui::SApplication app;
-        app.SetProgramFolder(QString::fromStdString(programFolder));
+        app.SetProgramFolder(QString::fromStdString(where.resourceBase.string()));
         auto files = std::make_shared<ui::SResProviderFiles>();
-        files->Init("uires");
+        files->Init(QString::fromStdString((where.resourceBase / "uires").string()));
         app.InitNamedIds(ui::KeylumeNamedIds());
         app.AddResProvider(files, "uidef:xml_init");
         auto system = std::make_shared<ui::SResProviderFiles>();
@@ -188,7 +196,7 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
         SettingsNoticeBoxes settingsNotices;
         SetDataFolder(dataFolder);
         RemoveStrayTemporaryFiles();
-        GetAppConfig().Load();
+        GetAppConfig().Load(where.config);
         const char* language = GetAppConfig().chineseUi ? "lang_cn" : "lang_en";
         const bool languageLoaded = app.LoadLanguage(language);
         platform::Trace::Write(
@@ -242,7 +250,7 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
                     ui::SMessageBox(nullptr, text, "Warning", ui::kMbOk | ui::kMbIconWarning);
                 });
             drivers.mayRun = [&consent](const std::string& tool) { return consent.MayRun(tool); };
-            if (EnsureVirtualKeyboard(drivers))
+            if (EnsureVirtualKeyboard(drivers, where.driverFolder.string()))
                 vhidev.ReleaseAll();
             drivers.mayRun = nullptr;
         }
@@ -266,9 +274,15 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
                 // destruction posted, which a message box's own loop may already have taken.
                 exitCode = 1;
             } else {
+                // Hidden in the tray; without a tray, minimised, so that it can still be found.
+                const bool tray = ui::SystemTrayAvailable();
                 if (!cl.StartHidden())
                     main.show();
-                platform::Trace::Write("app", cl.StartHidden() ? "window hidden" : "window shown");
+                else if (!tray)
+                    main.showMinimized();
+                platform::Trace::Write("app", !cl.StartHidden() ? "window shown"
+                                              : tray            ? "window hidden"
+                                                                : "window minimised (no tray)");
                 const QByteArray property = instanceName.toUtf8();
                 instance.Listen([property, &main] {
                     platform::Trace::Write("app", "asked to show");
@@ -278,7 +292,17 @@ int RunApplication(const CommandLine& cl, const char* programPath) {
                 });
                 if (sim != nullptr && !runner) {
                     panel = std::make_unique<SimulatorPanel>(*sim);
-                    panel->move(main.geometry().topRight() + QPoint(12, 0));
+                    // Beside the window when there is room, else over it, but on the screen.
+                    QPoint at = main.geometry().topRight() + QPoint(12, 0);
+                    if (const QScreen* screen = main.screen()) {
+                        const QRect area = screen->availableGeometry();
+                        const QSize size = panel->sizeHint().expandedTo(panel->size());
+                        at.setX(std::max(area.left(),
+                                         std::min(at.x(), area.right() + 1 - size.width())));
+                        at.setY(std::max(area.top(),
+                                         std::min(at.y(), area.bottom() + 1 - size.height())));
+                    }
+                    panel->move(at);
                     panel->show();
                 }
                 if (runner)

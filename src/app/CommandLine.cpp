@@ -56,6 +56,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.showHelp = true;
         } else if (arg == "--version") {
             line.showVersion = true;
+        } else if (arg == "--check") {
+            line.check = true;
         } else if (arg == "--simulate") {
             line.simulate = true;
         } else if (arg == "--sim-absent") {
@@ -96,6 +98,8 @@ std::string UsageText(const std::string& programName) {
     return "usage: " + programName +
            " [OPTION]... [-hid]\n"
            "  -hid                       start hidden in the tray (all that is left, exactly)\n"
+           "  --check                    print what the keyboard needs, what is missing, how to "
+           "fix it\n"
            "  --simulate                 the built-in keyboard, filter and virtual keyboard\n"
            "  --sim-absent               the built-in keyboard starts unplugged\n"
            "  --sim-firmware MAJOR.MINOR the built-in keyboard's firmware version (default 1.0)\n"

@@ -11,6 +11,7 @@ namespace keylume {
 struct CommandLine {
     bool showHelp = false;     // --help or -h: print the usage and end
     bool showVersion = false;  // --version: print the version and end
+    bool check = false;        // --check: tell what the machine lacks for the real keyboard
     bool simulate = false;     // --simulate: the built-in keyboard, filter and virtual keyboard
     bool simAbsent = false;    // --sim-absent: the built-in keyboard starts unplugged
     int simFirmwareMajor = 1;  // --sim-firmware MAJOR.MINOR (default 1.0)

@@ -5,6 +5,8 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/SystemCheck.h"
+#include "platform/linux/LinuxProgramFolder.h"
 
 int main(int argc, char** argv) {
     keylume::WatchForStopSignals();
@@ -26,5 +28,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", keylume::VersionText().c_str());
         return 0;
     }
+    if (commandLine->check)
+        return keylume::RunSystemCheck(keylume::platform::LinuxProgramFolder().ExecutableFolder(),
+                                       commandLine->dataDir);
     return keylume::RunApplication(*commandLine, argv[0]);
 }

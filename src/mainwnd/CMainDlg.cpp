@@ -18,6 +18,7 @@
 #include "ui/Menu.h"
 #include "ui/MessageBox.h"
 #include "ui/SApplication.h"
+#include "ui/ShellNotifyIcon.h"
 #include "ui/TabCtrl.h"
 
 namespace keylume {
@@ -287,7 +288,12 @@ bool CMainDlg::OnControlEvent(ui::EventArgs& e) {
             return true;
         }
         if (n == "btn_min") {
-            hide();
+            // Into the tray when there is one; without one, to the taskbar, where the user can
+            // find the window again.
+            if (ui::SystemTrayAvailable())
+                hide();
+            else
+                showMinimized();
             return true;
         }
         if (n == "btn_max") {

@@ -1,5 +1,7 @@
 #include "ui/HostWnd.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -154,7 +156,16 @@ void SHostWnd::CenterWindow() {
         area = s->availableGeometry();
     }
     if (area.isValid())
-        move(area.center() - QPoint(width() / 2, height() / 2));
+        move(CenteredInside(area, frameGeometry().size().expandedTo(size())));
+}
+
+QPoint SHostWnd::CenteredInside(const QRect& area, const QSize& size) {
+    const QPoint centred = area.center() - QPoint(size.width() / 2, size.height() / 2);
+    // Into the area from the right and bottom first, then from the left and top, so that when it
+    // does not fit the top left corner wins.
+    const int x = std::max(area.left(), std::min(centred.x(), area.right() + 1 - size.width()));
+    const int y = std::max(area.top(), std::min(centred.y(), area.bottom() + 1 - size.height()));
+    return {x, y};
 }
 
 bool SHostWnd::event(QEvent* event) {

@@ -67,7 +67,11 @@ class SHostWnd : public QWidget, public IEventReceiver {
     // Destroys the layout (and the tray icon in it); the main window's destruction ends the
     // message loop with code 1. The object itself stays until its owner deletes it.
     void DestroyWindow();
+    // Centres the window on its parent (when shown) or on the screen's free area, then moves it
+    // back inside that area: a window larger than the area keeps its top left corner, and so its
+    // title and the buttons there, on the screen.
     void CenterWindow();
+    static QPoint CenteredInside(const QRect& area, const QSize& size);
 
     bool OnControlEvent(EventArgs& e) override;
 

@@ -9,6 +9,18 @@
 
 namespace keylume::ui {
 
+namespace {
+std::optional<bool> g_trayOverride;
+}  // namespace
+
+bool SystemTrayAvailable() {
+    return g_trayOverride ? *g_trayOverride : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void OverrideSystemTrayAvailable(std::optional<bool> available) {
+    g_trayOverride = available;
+}
+
 SShellNotifyIcon::SShellNotifyIcon(QWidget* parent) : SWindow(parent) {
     hide();
 }
@@ -60,7 +72,7 @@ void SShellNotifyIcon::OnCreate() {
                          if (reason == QSystemTrayIcon::Context)
                              OnRightClick(QCursor::pos());
                      });
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (SystemTrayAvailable())
         tray_->show();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "ui/SWindow.h"
 
 class QSystemTrayIcon;
@@ -7,6 +9,12 @@ class QSystemTrayIcon;
 namespace keylume::ui {
 
 class SHostWnd;
+
+// Whether the desktop shows tray icons. Without a tray a window must never be hidden where only
+// the tray could bring it back: it is minimised to the taskbar instead.
+bool SystemTrayAvailable();
+// Decides the answer instead of asking the desktop (tests); std::nullopt asks the desktop again.
+void OverrideSystemTrayAvailable(std::optional<bool> available);
 
 // The notification-area icon of a host window ("shellnotifyicon"): "ico" (icon resources
 // separated by ";", the first is shown; the program icon when none), "tip" (translated, at most

@@ -93,6 +93,16 @@ TEST(CommandLine, HelpAndVersionAreSeenWhateverElseIsThere) {
     }
 }
 
+TEST(CommandLine, CheckIsAnOptionOfItsOwnAndLeavesTheRestAlone) {
+    std::string error;
+    const auto line = ParseCommandLine({"--check", "--data-dir", "/d", "-hid"}, error);
+    ASSERT_TRUE(line) << error;
+    EXPECT_TRUE(line->check);
+    EXPECT_EQ(line->dataDir, "/d");
+    EXPECT_TRUE(line->StartHidden());
+    EXPECT_FALSE(ParseCommandLine({"-hid"}, error)->check);
+}
+
 TEST(CommandLine, UnknownOptionIsNamedInOneLine) {
     std::string error;
     EXPECT_FALSE(ParseCommandLine({"-hid", "--hidden"}, error));
@@ -107,8 +117,9 @@ TEST(CommandLine, UsageHasOneLineForEveryOption) {
     for (std::string line; std::getline(usage, line);)
         if (line.rfind("  ", 0) == 0)
             optionLines.push_back(line);
-    for (const char* option : {"-hid ", "--simulate ", "--sim-absent ", "--sim-firmware ",
-                               "--data-dir ", "--trace ", "--script ", "--version ", "--help "}) {
+    for (const char* option :
+         {"-hid ", "--simulate ", "--sim-absent ", "--sim-firmware ", "--data-dir ", "--trace ",
+          "--script ", "--version ", "--help ", "--check "}) {
         const auto count = std::count_if(
             optionLines.begin(), optionLines.end(),
             [&](const std::string& line) { return line.find(option) != std::string::npos; });

@@ -62,6 +62,9 @@ check version        0 "keylume "             ""                                
 check unknown        2 ""                     "keylume: unknown option --hidden" -- "${data[@]}" --hidden
 check unknown-usage  2 ""                     "--simulate"                      -- --bogus=1
 check missing-value  2 ""                     "--trace needs a value"           -- --data-dir "$work/data" --trace
+# --check needs no display and starts nothing; without the keyboard here it is not ready.
+check check          1 "udev rule"            ""                                -- "${data[@]}" --check
+grep -q "^FAIL the keyboard's hidraw nodes: none found" "$work/out" || fail "check: $(cat "$work/out")"
 # The usage of a mistake goes to standard error only, and its first line is the error.
 check quiet-stdout   2 ""                     ""                                -- --nope
 [ ! -s "$work/out" ] || fail "a mistake printed to standard output"

@@ -1,4 +1,5 @@
 #include "MainDlgFixture.h"
+#include "ui/ShellNotifyIcon.h"
 
 namespace keylume::test {
 namespace {
@@ -275,6 +276,28 @@ TEST_F(MainDlgTest, FirmwareCheck) {
     main_->OnCommand(7);
     EXPECT_EQ(boxes_.size(), count);
     EXPECT_TRUE(main_->IsWindow());
+}
+
+}  // namespace
+}  // namespace keylume::test
+
+namespace keylume::test {
+namespace {
+
+// The minimise button never leaves the window where nothing can bring it back: into the tray
+// when the desktop has one, to the taskbar when it has none.
+TEST_F(MainDlgTest, MinimiseHidesOnlyWhereATrayCanBringTheWindowBack) {
+    Start();
+    for (const bool tray : {true, false}) {
+        ui::OverrideSystemTrayAvailable(tray);
+        main_->showNormal();
+        ASSERT_TRUE(main_->isVisible());
+        Find<ui::SButton>("btn_min")->Click();
+        QApplication::processEvents();
+        EXPECT_EQ(main_->isVisible(), !tray) << "tray " << tray;
+        EXPECT_EQ(main_->isMinimized(), !tray) << "tray " << tray;
+    }
+    ui::OverrideSystemTrayAvailable(std::nullopt);
 }
 
 }  // namespace

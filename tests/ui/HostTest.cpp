@@ -234,3 +234,29 @@ TEST_F(Hosts, TrayMenuShowsTheWindowItselfAndPassesOtherCommandsOn) {
 
 }  // namespace
 }  // namespace keylume::test
+
+namespace keylume::ui {
+namespace {
+
+// At 200% on a 1920x1080 screen the free area is about 960x510 logical pixels, smaller than the
+// main window: its title and buttons must still be on the screen, never above or left of it.
+TEST(HostPlacement, CentresAndKeepsTheTopLeftCornerOnTheScreen) {
+    struct Case {
+        QRect area;
+        QSize size;
+        QPoint at;
+    };
+    const Case cases[] = {
+        {{0, 0, 1920, 1040}, {1000, 660}, {459, 189}},    // fits: centred
+        {{0, 0, 960, 510}, {1000, 660}, {0, 0}},          // larger both ways: top left kept
+        {{0, 0, 960, 800}, {1000, 660}, {0, 69}},         // wider only: left kept, centred down
+        {{1920, 30, 960, 510}, {1000, 660}, {1920, 30}},  // a second screen, a panel on top
+        {{0, 0, 1000, 660}, {1000, 660}, {0, 0}},         // exactly the size
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SHostWnd::CenteredInside(c.area, c.size), c.at)
+            << c.area.x() << "," << c.area.y() << " " << c.area.width() << "x" << c.area.height();
+}
+
+}  // namespace
+}  // namespace keylume::ui
