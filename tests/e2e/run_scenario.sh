@@ -105,7 +105,7 @@ pid=$!
 # under a sanitizer does not move what the case does into the start-up.
 wait_for_window() {
     for _ in $(seq 600); do
-        grep -qE " app window (shown|hidden)$" "$work/trace" 2>/dev/null && return
+        grep -qE " app window (shown|hidden|minimised \(no tray\))$" "$work/trace" 2>/dev/null && return
         kill -0 "$pid" 2>/dev/null || return
         sleep 0.05
     done
