@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/DataLocations.h"
 #include "app/SimulatedPlatform.h"
 #include "core/device/HidDevice.h"
 #include "core/device/HidEnumeration.h"
@@ -431,22 +432,28 @@ void Tool::Setup() {
                       "the Keylume window is running; make the change there or close it first"};
     if (!traceFile_.empty() && !platform::Trace::OpenFile(traceFile_))
         throw Failure{kRefused, "cannot write the trace file " + traceFile_};
-    std::filesystem::path folder;
+    std::filesystem::path given;
     std::error_code ec;
     if (!dataDir_.empty()) {
-        folder = std::filesystem::absolute(dataDir_, ec);
-        if (!std::filesystem::is_directory(folder, ec))
+        given = std::filesystem::absolute(dataDir_, ec);
+        if (!std::filesystem::is_directory(given, ec))
             throw Failure{kRefused, "the data folder " + dataDir_ + " does not exist"};
-    } else {
-        folder = platform::LinuxProgramFolder().ExecutableFolder();
     }
-    SetDataFolder(folder);
+    // The same files as the window: its own folder for a build tree or a portable copy, the
+    // user's config folder for an installed one.
+    const DataLocations where =
+        ResolveDataLocations(platform::LinuxProgramFolder().ExecutableFolder(), given);
+    if (where.installed) {
+        if (const std::string problem = CreatePrivateFolder(where.settings); !problem.empty())
+            throw Failure{kRefused, problem};
+    }
+    SetDataFolder(where.settings);
     SetSettingsNoticeSink([this](const SettingsNotice& n) {
         if (n.kind == SettingsNotice::Kind::kSaveFailed)
             saveFailed_ = true;
         err_ << NoticeLine(n) << '\n';
     });
-    GetAppConfig().Load();
+    GetAppConfig().Load(where.config);
     if (simulate_) {
         sim_ = std::make_unique<SimulatedPlatform>();
         bus_ = &sim_->Hid();

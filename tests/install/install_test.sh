@@ -54,4 +54,7 @@ grep -q "language lang_en$" "$work/trace" || { cat "$work/trace"; fail "resource
 ls "$work/config/keylume"/*.xml >/dev/null 2>&1 || fail "no settings written to XDG_CONFIG_HOME"
 [ -z "$(ls -A "$root/share/keylume" | grep -v -e '^uires$' -e '^config.xml$')" ] \
     || fail "the installed program wrote into its share folder"
+# keylumectl keeps the same files as the installed window.
+"$root/bin/keylumectl" --simulate effect 5 >"$work/out" 2>&1 || { cat "$work/out"; fail "keylumectl"; }
+grep -q 'sel="5"' "$work/config/keylume/ledeffect.xml" || fail "keylumectl did not use XDG_CONFIG_HOME"
 echo "install layout, validators and installed run: ok"
