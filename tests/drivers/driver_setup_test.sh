@@ -54,16 +54,23 @@ run no-command 2 "usage:" "" "$copy"
     fail "the rule does not tag the keyboard's nodes"
 grep -q '^SUBSYSTEM=="misc", KERNEL=="uinput", .*TAG+="uaccess"$' "$work/rule" || fail "no uinput line"
 
-# An installed copy: root's, mode 0755, in folders only root can change.
+# An installed copy: root's, mode 0755, in folders only root can change. The build tree may lie
+# under /tmp (open to everyone), so the copy goes into a folder of its own under /run when it can.
 if [ "$(id -u)" = 0 ]; then
-    fixture=$scratch/setup-fixture
+    base=$scratch
+    if [ -d /run ] && [ "$(stat -c '%u %a' /run)" = "0 755" ]; then
+        base=$(mktemp -d /run/keylume-setup-test-XXXXXX) && chmod 755 "$base" || base=$scratch
+    fi
+    fixture=$base/setup-fixture
+    trap 'rm -rf "$work" "$scratch/setup-fixture"; [ "$base" = "$scratch" ] || rm -rf "$base"' EXIT
     mkdir -p "$fixture"
     chmod 755 "$fixture"
     cp "$shipped" "$fixture/keylume-driver-setup"
     chmod 755 "$fixture/keylume-driver-setup"
     installed=$(readlink -f "$fixture/keylume-driver-setup")
-    if PATH="$work/bin:$PATH" "$installed" install 2>&1 | grep -q "not asking for root rights"; then
-        echo "SKIPPED: the build tree can be changed by others: $(PATH="$work/bin:$PATH" "$installed" install 2>&1 | head -n1)"
+    probe=$(PATH="$work/bin:$PATH" "$installed" install 2>&1)
+    if grep -q "not asking for root rights" <<<"$probe"; then
+        echo "SKIPPED: no folder here that only root can change: $(head -n1 <<<"$probe")"
     else
         run installed-copy 0 "" "pkexec $installed install" "$installed" install
         chmod 775 "$fixture"
