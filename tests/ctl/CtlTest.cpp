@@ -48,12 +48,14 @@ std::vector<std::string> HidLines(const fs::path& trace) {
 }
 
 // The window's reports after its start-up (the firmware query) in an end-to-end case.
-std::vector<std::string> WindowReports(const std::string& name) {
+// The reports the window sent in an e2e case after the line that starts with `after`.
+std::vector<std::string> WindowReports(const std::string& name,
+                                       const std::string& after = "app window shown") {
     std::vector<std::string> lines;
     std::istringstream in(ReadText(kSource / "tests/e2e/cases" / (name + ".trace")));
     bool shown = false;
     for (std::string line; std::getline(in, line);) {
-        if (line == "app window shown")
+        if (line.rfind(after, 0) == 0)
             shown = true;
         else if (shown && line.rfind("hid ", 0) == 0)
             lines.push_back(line);
@@ -238,7 +240,7 @@ TEST_F(CtlTest, RestoreNeedsYesAndThenFollowsTheWindow) {
     EXPECT_EQ(ReadText(data() / "record.xml"), record);
 
     ASSERT_EQ(Ctl({"restore", "--yes"}), kDone) << err();
-    std::vector<std::string> window = WindowReports("restore_confirmed");
+    std::vector<std::string> window = WindowReports("restore_confirmed", "ui msgbox");
     window.resize(2);  // what follows is the keyboard coming back to the window
     EXPECT_EQ(HidLines(trace()), window);
     EXPECT_NE(ReadText(data() / "ledeffect.xml").find(R"(<effect sel="20">)"), std::string::npos);
