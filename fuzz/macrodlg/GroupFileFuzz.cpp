@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "macrodlg/GroupFile.h"
+#include "core/settings/GroupFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
