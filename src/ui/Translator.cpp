@@ -23,7 +23,9 @@ bool SLanguage::Load(const XmlNode& language) {
         for (const auto& text : context->children) {
             if (text->tag.compare("text", Qt::CaseInsensitive) != 0)
                 continue;
-            if (!text->HasAttribute("src"))
+            // An empty translation is none: the source text is shown, and it never hides a
+            // translation given earlier for the same text.
+            if (!text->HasAttribute("src") || text->text.isEmpty())
                 continue;
             table_.insert(Key(ctx, text->Attribute("src")), text->text);
         }
