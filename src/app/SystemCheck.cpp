@@ -12,6 +12,7 @@
 #include "core/settings/AppConfig.h"
 #include "platform/HidBus.h"
 #include "platform/linux/HidapiHidBus.h"
+#include "platform/linux/LinuxFilter.h"
 #include "platform/linux/LinuxVirtualKeyboard.h"
 
 namespace keylume {
@@ -85,14 +86,11 @@ SystemFacts ProbeSystem(std::uint16_t vendor, std::uint16_t product) {
     if (udev* context = udev_new()) {
         const std::string vid = Hex4(vendor);
         const std::string pid = Hex4(product);
-        auto scan = [&](const char* subsystem, const char* sysname, int openFlags, int& found,
-                        int& openable) {
+        auto scan = [&](const char* subsystem, int openFlags, int& found, int& openable) {
             udev_enumerate* enumerate = udev_enumerate_new(context);
             if (enumerate == nullptr)
                 return;
             udev_enumerate_add_match_subsystem(enumerate, subsystem);
-            if (sysname != nullptr)
-                udev_enumerate_add_match_sysname(enumerate, sysname);
             udev_enumerate_scan_devices(enumerate);
             udev_list_entry* entry = nullptr;
             udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
@@ -119,9 +117,17 @@ SystemFacts ProbeSystem(std::uint16_t vendor, std::uint16_t product) {
             }
             udev_enumerate_unref(enumerate);
         };
-        scan("hidraw", nullptr, O_RDWR, facts.hidrawFound, facts.hidrawOpenable);
-        scan("input", "event*", O_RDONLY, facts.eventFound, facts.eventOpenable);
+        scan("hidraw", O_RDWR, facts.hidrawFound, facts.hidrawOpenable);
         udev_unref(context);
+    }
+    // The event nodes the filter would grab, found the way it finds them.
+    for (const std::string& devnode : platform::KeyboardEventNodes(vendor, product)) {
+        ++facts.eventFound;
+        const int fd = ::open(devnode.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            ++facts.eventOpenable;
+            ::close(fd);
+        }
     }
     facts.uinputPresent = ::access("/dev/uinput", F_OK) == 0;
     facts.uinputWritable = facts.uinputPresent && ::access("/dev/uinput", W_OK) == 0;

@@ -118,30 +118,22 @@ std::size_t LinuxFilter::GrabbedNodes() const {
     return nodes_.size();
 }
 
-void LinuxFilter::Scan() {
+std::vector<std::string> KeyboardEventNodes(std::uint16_t vendor, std::uint16_t product) {
+    std::vector<std::string> nodes;
     udev* context = udev_new();
     if (context == nullptr)
-        return;
+        return nodes;
     udev_enumerate* enumerate = udev_enumerate_new(context);
     udev_enumerate_add_match_subsystem(enumerate, "input");
     udev_enumerate_add_match_sysname(enumerate, "event*");
     udev_enumerate_scan_devices(enumerate);
-    std::uint16_t vendor = 0;
-    std::uint16_t product = 0;
-    {
-        std::lock_guard lock(mutex_);
-        vendor = vendorId_;
-        product = productId_;
-    }
-    std::vector<std::string> wanted;
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
         udev_device* device =
             udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
         if (device == nullptr)
             continue;
-        // The event node's parent is the input device, which carries the ids. Only nodes of a HID
-        // device count: uinput devices, our clones among them, have no HID parent.
+        // The event node's parent is the input device, which carries the ids.
         udev_device* input =
             udev_device_get_parent_with_subsystem_devtype(device, "input", nullptr);
         udev_device* hid = udev_device_get_parent_with_subsystem_devtype(device, "hid", nullptr);
@@ -149,11 +141,23 @@ void LinuxFilter::Scan() {
         if (input != nullptr && hid != nullptr && devnode != nullptr &&
             HexAttribute(input, "id/vendor") == vendor &&
             HexAttribute(input, "id/product") == product)
-            wanted.emplace_back(devnode);
+            nodes.emplace_back(devnode);
         udev_device_unref(device);
     }
     udev_enumerate_unref(enumerate);
     udev_unref(context);
+    return nodes;
+}
+
+void LinuxFilter::Scan() {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    {
+        std::lock_guard lock(mutex_);
+        vendor = vendorId_;
+        product = productId_;
+    }
+    const std::vector<std::string> wanted = KeyboardEventNodes(vendor, product);
 
     bool added = false;
     for (const auto& devnode : wanted) {

@@ -12,6 +12,11 @@
 
 namespace keylume::platform {
 
+// The event nodes of the keyboard `vendor`:`product` that the filter grabs: nodes of a HID device
+// whose input device carries those ids (uinput devices, our clones among them, have no HID parent).
+// Threads: any.
+std::vector<std::string> KeyboardEventNodes(std::uint16_t vendor, std::uint16_t product);
+
 // The keyboard filter on Linux, in user space: from the first Open of the control device on, the
 // configured keyboard's event nodes (found through libudev: HID devices with its USB vendor and
 // product ID) are grabbed with libevdev, so the system sees their input only through a uinput
